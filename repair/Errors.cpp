@@ -1,0 +1,17 @@
+#include "repair/Errors.h"
+
+namespace repair {
+
+__attribute__((noinline)) void Error::Raise() const {
+    Error raised = *this;
+    raised.raisedAt_ = __builtin_extract_return_addr(__builtin_return_address(0));
+    throw raised;
+}
+
+Error CannotCreateDirectoryError() { return Error("EInOutError", "不能创建目录", 3); }
+
+Error PropertyOutOfRangeError(const std::string& controlClassName) {
+    return Error("EPropertyError", controlClassName + " 属性超界");
+}
+
+}  // namespace repair

@@ -1,0 +1,85 @@
+#include "repair/RepairRun.h"
+
+#include "repair/Errors.h"
+#include "repair/FileList.h"
+
+namespace repair {
+namespace {
+
+constexpr const char* kSharedFolders[] = {"\\ado", "\\msadc", "\\ole db"};
+
+// The registration utility is started from the system directory by its full path, never looked up
+// through the search path: that path begins with the program's own folder and the current folder, and
+// a stray regsvr32.exe there would otherwise run with the administrator rights this program holds.
+std::string RegistrationUtility(Platform& platform) {
+    const std::string systemDirectory = platform.SystemDirectory();
+    if (systemDirectory.empty()) return {};
+    const bool separated = text::EndsWithBackslash(systemDirectory, platform.Lead());
+    return systemDirectory + (separated ? "" : "\\") + "regsvr32.exe";
+}
+
+}  // namespace
+
+bool ForceDirectories(Platform& platform, std::string path) {
+    const text::LeadBytes& lead = platform.Lead();
+    // Walk up to the first folder that exists (or the root), then make the rest top-down.
+    std::vector<std::string> missing;
+    for (;;) {
+        if (path.empty()) CannotCreateDirectoryError().Raise();
+        if (text::EndsWithBackslash(path, lead)) path.pop_back();
+        if (path.size() < 3 || platform.IsDirectory(path)) break;
+        const std::size_t cut = text::LastDelimiter(path, "\\:", lead);
+        std::string parent = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+        if (parent == path) break;
+        missing.push_back(std::move(path));
+        path = std::move(parent);
+    }
+    for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder) {
+        if (!platform.MakeDirectory(*folder)) return false;
+    }
+    return true;
+}
+
+std::string CompletionMessage(const std::vector<std::string>& uncopiedKeys) {
+    std::string message = kRepairDoneMessage;
+    if (uncopiedKeys.empty()) return message;
+    message += "\r\n";
+    message += kCopyFailuresHeading;
+    for (const std::string& key : uncopiedKeys) message += "\r\n" + key;
+    return message;
+}
+
+void RunRepair(RunHost& host, Platform& platform) {
+    host.StopTimer1();
+    host.StopTimer2();
+
+    const std::string listFolder = ChooseListFolder(host.ShownTag());
+    const std::string systemBase = SystemBaseFrom(platform.EnvironmentValue(kSharedFolderVariable));
+    for (const char* folder : kSharedFolders) {
+        // A folder that cannot be made is not an error of its own: copies into it fail later.
+        ForceDirectories(platform, systemBase + folder);
+    }
+
+    const std::string programDirectory = ProgramDirectory(platform.ModulePath(kModulePathBufferSize), platform.Lead());
+    const std::string listPath = FileListPath(programDirectory, listFolder);
+    const std::vector<std::string> keys = ReadFileListKeys(platform, listPath);
+
+    host.SetProgressMax(static_cast<int>(keys.size()) - 1);  // an empty list is refused here
+    const std::string utility = RegistrationUtility(platform);
+    std::vector<std::string> uncopiedKeys;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        host.SetProgressPosition(static_cast<int>(i));
+        const RepairAction action = DeriveRepairAction(programDirectory, listFolder, systemBase, keys[i],
+                                                       ReadFileListValue(platform, listPath, keys[i]), platform.Lead());
+        if (platform.CopyFileNoReplace(action.source, action.destination) == CopyResult::Failed) {
+            uncopiedKeys.push_back(keys[i]);
+        }
+        // Registered even when the copy failed: an older file already in place is registered where it is.
+        if (!utility.empty()) platform.StartHidden(utility, action.command);
+    }
+
+    host.ShowMessage(CompletionMessage(uncopiedKeys));
+    host.Close();
+}
+
+}  // namespace repair

@@ -1,0 +1,102 @@
+#include "repair/Win32Platform.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace repair {
+
+text::LeadBytes ThreadCodePageLeadBytes() {
+    CPINFO info{};
+    if (GetSystemMetrics(SM_DBCSENABLED) == 0 || !GetCPInfo(CP_THREAD_ACP, &info)) {
+        return text::LeadBytes::SingleByte();
+    }
+    return text::LeadBytes::FromRanges(info.LeadByte, MAX_LEADBYTES);
+}
+
+WindowsVersion QueryWindowsVersion() {
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = sizeof info;  // 148 bytes
+    static_assert(sizeof(OSVERSIONINFOA) == 148);
+    WindowsVersion version;
+    if (GetVersionExA(&info)) {
+        version.platformId = static_cast<std::int32_t>(info.dwPlatformId);
+        version.major = static_cast<std::int32_t>(info.dwMajorVersion);
+        version.minor = static_cast<std::int32_t>(info.dwMinorVersion);
+    }
+    return version;
+}
+
+Win32Platform::Win32Platform() : lead_(ThreadCodePageLeadBytes()) {}
+
+std::string Win32Platform::EnvironmentValue(const std::string& name) {
+    // The first call tells the size the value needs; a value may change between the calls, so retry.
+    std::vector<char> buffer(256);
+    for (;;) {
+        const DWORD length = GetEnvironmentVariableA(name.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) return {};
+        if (length < buffer.size()) return std::string(buffer.data(), length);
+        buffer.resize(length);
+    }
+}
+
+bool Win32Platform::IsDirectory(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool Win32Platform::MakeDirectory(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
+
+std::string Win32Platform::ModulePath(std::size_t bufferSize) {
+    std::vector<char> buffer(bufferSize);
+    const DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    // A path that does not fit is cut at the buffer's end; make sure of the terminator on every system.
+    return std::string(buffer.data(), std::min<std::size_t>(length, bufferSize ? bufferSize - 1 : 0));
+}
+
+std::string Win32Platform::ProfileKeyNames(const std::string& file, const std::string& section,
+                                           std::size_t bufferSize) {
+    std::vector<char> buffer(bufferSize + 2, '\0');
+    const DWORD copied = GetPrivateProfileStringA(section.c_str(), nullptr, "", buffer.data(),
+                                                  static_cast<DWORD>(bufferSize), file.c_str());
+    return std::string(buffer.data(), std::min<std::size_t>(copied, bufferSize));
+}
+
+std::string Win32Platform::ProfileValue(const std::string& file, const std::string& section, const std::string& key,
+                                        std::size_t bufferSize) {
+    std::vector<char> buffer(bufferSize + 1, '\0');
+    GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buffer.data(), static_cast<DWORD>(bufferSize),
+                             file.c_str());
+    return std::string(buffer.data());
+}
+
+CopyResult Win32Platform::CopyFileNoReplace(const std::string& source, const std::string& destination) {
+    if (CopyFileA(source.c_str(), destination.c_str(), TRUE)) return CopyResult::Copied;
+    const DWORD error = GetLastError();
+    return (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) ? CopyResult::DestinationExists
+                                                                        : CopyResult::Failed;
+}
+
+std::string Win32Platform::SystemDirectory() {
+    char buffer[MAX_PATH + 1] = {};
+    const UINT length = GetSystemDirectoryA(buffer, sizeof buffer);
+    return (length == 0 || length >= sizeof buffer) ? std::string() : std::string(buffer, length);
+}
+
+void Win32Platform::StartHidden(const std::string& program, const std::string& commandLine) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process{};
+    std::vector<char> mutableCommandLine(commandLine.begin(), commandLine.end());
+    mutableCommandLine.push_back('\0');
+    if (CreateProcessA(program.c_str(), mutableCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &process)) {
+        // Nothing waits for the registration; it runs on by itself.
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+}
+
+}  // namespace repair

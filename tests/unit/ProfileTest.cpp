@@ -1,0 +1,125 @@
+// One table of INI files read two ways: natively by the program's own profile reader, and under Wine
+// by the system's GetPrivateProfileStringA. Both builds must give the table's answers, so the two
+// readers are shown to agree.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "repair/FileList.h"
+#include "repair/Profile.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+constexpr const char* kKeyNames = nullptr;  // ask for the section's key names
+
+struct Case {
+    const char* name;
+    std::string file;
+    std::string section;
+    const char* key;  // kKeyNames for the key-name list
+    std::string expected;
+    std::size_t bufferSize = 2048;
+};
+
+#ifdef _WIN32
+std::string Read(const Case& c) {
+    char folder[MAX_PATH];
+    GetTempPathA(sizeof folder, folder);
+    const std::string path = std::string(folder) + "profile-case.ini";
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, c.file.data(), static_cast<DWORD>(c.file.size()), &written, nullptr);
+    CloseHandle(file);
+    std::string buffer(c.bufferSize + 2, '\0');
+    const DWORD copied = GetPrivateProfileStringA(c.section.c_str(), c.key, "", buffer.data(),
+                                                  static_cast<DWORD>(c.bufferSize), path.c_str());
+    DeleteFileA(path.c_str());
+    return buffer.substr(0, copied);
+}
+#else
+std::string Read(const Case& c) {
+    const text::LeadBytes lead = text::LeadBytes::CodePage936();
+    if (c.key == kKeyNames) return profile::KeyNames(c.file, c.section, c.bufferSize, lead);
+    return profile::Value(c.file, c.section, c.key, "", c.bufferSize, lead);
+}
+#endif
+
+std::string Names(std::initializer_list<const char*> names) {
+    std::string out;
+    for (const char* n : names) out += std::string(n) + '\0';
+    return out;
+}
+
+// Key lines "k00000=v" enough to overflow a key-name buffer of `size` bytes.
+std::string ManyKeys(int count) {
+    std::string file = "[s]\r\n";
+    for (int i = 0; i < count; ++i) {
+        char line[32];
+        std::snprintf(line, sizeof line, "k%05d=v\r\n", i);
+        file += line;
+    }
+    return file;
+}
+
+const std::string kSection = "文件列表";
+
+TEST(ProfileReading, AgreesWithTheSystemReader) {
+    const std::string longValue(3000, 'x');
+    const Case cases[] = {
+        {"keys CRLF", "[文件列表]\r\na.dll=1\r\nb.dll=2\r\n", kSection, kKeyNames, Names({"a.dll", "b.dll"})},
+        {"keys LF", "[文件列表]\na.dll=1\nb.dll=2\n", kSection, kKeyNames, Names({"a.dll", "b.dll"})},
+        {"no final line break", "[文件列表]\r\na=1\r\nb=2", kSection, "b", "2"},
+        {"file order kept", "[s]\r\nz=1\r\na=2\r\nm=3\r\n", "s", kKeyNames, Names({"z", "a", "m"})},
+        {"blank and comment lines", "[s]\r\n\r\n; note\r\n\r\na=1\r\n", "s", kKeyNames, Names({"a"})},
+        {"spaces around equals: key", "[s]\r\n  a b  =  v w  \r\n", "s", kKeyNames, Names({"a b"})},
+        {"spaces around equals: value", "[s]\r\n  a b  =  v w  \r\n", "s", "a b", "v w"},
+        {"tab before value", "[s]\r\na=\tv\r\n", "s", "a", "v"},
+        {"double quotes", "[s]\r\na=\"x y\"\r\n", "s", "a", "x y"},
+        {"single quotes", "[s]\r\na='x'\r\n", "s", "a", "x"},
+        {"unbalanced quote", "[s]\r\na=\"x\r\n", "s", "a", "\"x"},
+        {"mixed quotes", "[s]\r\na=\"x'\r\n", "s", "a", "\"x'"},
+        {"duplicate keys listed twice", "[s]\r\na=1\r\na=2\r\n", "s", kKeyNames, Names({"a", "a"})},
+        {"duplicate key: first value", "[s]\r\na=1\r\na=2\r\n", "s", "a", "1"},
+        {"key without equals: value", "[s]\r\nlonely\r\na=1\r\n", "s", "lonely", ""},
+        {"section case", "[AbC]\r\na=1\r\n", "aBc", "a", "1"},
+        {"key case", "[s]\r\nMSADO15.DLL=1\r\n", "s", "msado15.dll", "1"},
+        {"missing section", "[t]\r\na=1\r\n", "s", kKeyNames, ""},
+        {"missing key", "[s]\r\na=1\r\n", "s", "b", ""},
+        {"empty file", "", "s", kKeyNames, ""},
+        {"empty section", "[s]\r\n[t]\r\na=1\r\n", "s", kKeyNames, ""},
+        {"repeated section: keys", "[s]\r\na=1\r\n[t]\r\nx=1\r\n[s]\r\nb=2\r\n", "s", kKeyNames, Names({"a"})},
+        {"keys before any section", "a=1\r\n[s]\r\nb=2\r\n", "s", kKeyNames, Names({"b"})},
+        {"empty value", "[s]\r\na=\r\n", "s", "a", ""},
+        {"equals in value", "[s]\r\na=b=c\r\n", "s", "a", "b=c"},
+        {"double-byte key with trail 5C", "[文件列表]\r\n淺.dll=路径\\淺\\a.dll\r\n", kSection, kKeyNames,
+         Names({"淺.dll"})},
+        {"double-byte value with trail 5C", "[文件列表]\r\n淺.dll=路径\\淺\\a.dll\r\n", kSection, "淺.dll",
+         "路径\\淺\\a.dll"},
+        {"value 2047 bytes", "[s]\r\na=" + longValue.substr(0, 2047) + "\r\n", "s", "a", longValue.substr(0, 2047)},
+        {"value 2048 bytes cut", "[s]\r\na=" + longValue.substr(0, 2048) + "\r\n", "s", "a",
+         longValue.substr(0, 2047)},
+        {"value 3000 bytes cut", "[s]\r\na=" + longValue + "\r\n", "s", "a", longValue.substr(0, 2047)},
+        {"key names that fit", ManyKeys(3), "s", kKeyNames, Names({"k00000", "k00001", "k00002"}), 23},
+        {"key names one byte short", ManyKeys(3), "s", kKeyNames, Names({"k00000", "k00001"}) + "k00002", 22},
+        {"key names cut", ManyKeys(3), "s", kKeyNames, Names({"k00000", "k00001"}) + "k000", 20},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Read(c), c.expected) << c.name;
+}
+
+TEST(ProfileReading, KeyNamesBeyondTheBufferAreCut) {
+    // 3000 names of 7 bytes (with their NULs) need 21000 bytes; 16384 hold 2340 whole names, and of the
+    // next only what leaves room for the closing pair of NULs.
+    Case c{"overflow", ManyKeys(3000), "s", kKeyNames, "", repair::kKeyNamesBufferSize};
+    const std::string names = Read(c);
+    ASSERT_EQ(names.size(), repair::kKeyNamesBufferSize - 2);
+    const std::vector<std::string> keys = repair::SplitKeyNames(names);
+    ASSERT_EQ(keys.size(), 2341u);
+    EXPECT_EQ(keys[2339], "k02339");
+    EXPECT_EQ(keys[2340], "k0");
+}
+
+}  // namespace

@@ -1,0 +1,312 @@
+#include "repair/RepairRun.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "repair/Errors.h"
+#include "tests/unit/FakePlatform.h"
+
+namespace {
+
+using fakes::Journal;
+
+const std::string kBase = "C:\\CF\\System";
+const std::string kRegsvr = "Start C:\\WINDOWS\\system32\\regsvr32.exe | ";
+
+// A machine with the shared folder present and a program in C:\Tools.
+struct Machine {
+    Journal journal;
+    fakes::FakePlatform platform{journal};
+    fakes::FakeHost host{journal};
+
+    Machine() {
+        platform.environment["COMMONPROGRAMFILES"] = "C:\\CF";
+        platform.directories = {"C:\\CF", "C:\\Tools", "C:\\Tools\\xp", "C:\\Tools\\w7"};
+    }
+    void List(const std::string& folder, const std::string& lines) {
+        platform.files["C:\\Tools\\" + folder + "\\文件列表.ini"] = "[文件列表]\r\n" + lines;
+    }
+    void Component(const std::string& folder, const std::string& key) {
+        platform.files["C:\\Tools\\" + folder + "\\" + key] = folder + ":" + key;
+    }
+    // The journal without the folder probes, which other tests pin.
+    Journal Actions() const {
+        Journal out;
+        for (const std::string& line : journal) {
+            if (line.rfind("IsDirectory", 0) != 0 && line.rfind("MakeDirectory", 0) != 0) out.push_back(line);
+        }
+        return out;
+    }
+};
+
+TEST(RepairRun, WholeRunInOrder) {
+    Machine m;
+    m.List("xp", "a.dll=路径\\ado\\a.dll\r\nb.dll=路径\\msadc\\b.dll\r\n");
+    m.Component("xp", "a.dll");
+    m.Component("xp", "b.dll");
+    repair::RunRepair(m.host, m.platform);
+
+    const Journal expected = {
+        "StopTimer1",
+        "StopTimer2",
+        "IsDirectory C:\\CF\\System\\ado",
+        "IsDirectory C:\\CF\\System",
+        "IsDirectory C:\\CF",
+        "MakeDirectory C:\\CF\\System",
+        "MakeDirectory C:\\CF\\System\\ado",
+        "IsDirectory C:\\CF\\System\\msadc",
+        "IsDirectory C:\\CF\\System",
+        "MakeDirectory C:\\CF\\System\\msadc",
+        "IsDirectory C:\\CF\\System\\ole db",
+        "IsDirectory C:\\CF\\System",
+        "MakeDirectory C:\\CF\\System\\ole db",
+        "ReadKeys C:\\Tools\\xp\\文件列表.ini",
+        "SetProgressMax 1",
+        "SetProgressPosition 0",
+        "ReadValue a.dll",
+        "Copy C:\\Tools\\xp\\a.dll -> C:\\CF\\System\\ado\\a.dll",
+        kRegsvr + "regsvr32 \"C:\\CF\\System\\ado\\a.dll\" -s",
+        "SetProgressPosition 1",
+        "ReadValue b.dll",
+        "Copy C:\\Tools\\xp\\b.dll -> C:\\CF\\System\\msadc\\b.dll",
+        kRegsvr + "regsvr32 \"C:\\CF\\System\\msadc\\b.dll\" -s",
+        "ShowMessage 修复完毕",
+        "Close",
+    };
+    EXPECT_EQ(m.journal, expected);
+    EXPECT_EQ(m.platform.files.at(kBase + "\\ado\\a.dll"), "xp:a.dll");
+}
+
+TEST(RepairRun, OneEntrySetsRangeZeroToZero) {
+    Machine m;
+    m.List("xp", "a.dll=路径\\ado\\a.dll\r\n");
+    m.Component("xp", "a.dll");
+    repair::RunRepair(m.host, m.platform);
+    EXPECT_EQ(m.host.progressMax, 0);
+    EXPECT_EQ(m.host.progressPosition, 0);
+    EXPECT_EQ(m.Actions().back(), "Close");
+    EXPECT_EQ(m.Actions()[m.Actions().size() - 2], "ShowMessage 修复完毕");
+}
+
+TEST(RepairRun, ManyEntriesCopyThenStartEachInFileOrder) {
+    Machine m;
+    std::string lines;
+    for (int i = 0; i < 50; ++i) {
+        const std::string key = "c" + std::to_string(49 - i) + ".dll";  // file order differs from sort order
+        lines += key + "=路径\\ole db\\" + key + "\r\n";
+        m.Component("xp", key);
+    }
+    m.List("xp", lines);
+    repair::RunRepair(m.host, m.platform);
+
+    int copies = 0, starts = 0;
+    std::string lastCopied;
+    for (const std::string& line : m.journal) {
+        if (line.rfind("Copy ", 0) == 0) {
+            EXPECT_EQ(copies, starts) << "a copy before the previous entry's start: " << line;
+            lastCopied = "c" + std::to_string(49 - copies) + ".dll";
+            EXPECT_NE(line.find(lastCopied), std::string::npos) << line;
+            ++copies;
+        } else if (line.rfind("Start ", 0) == 0) {
+            ++starts;
+            EXPECT_EQ(starts, copies) << "a start without its copy: " << line;
+        }
+    }
+    EXPECT_EQ(copies, 50);
+    EXPECT_EQ(starts, 50);
+    EXPECT_EQ(m.host.progressMax, 49);
+    EXPECT_EQ(m.host.progressPosition, 49);
+}
+
+TEST(RepairRun, ExistingDestinationIsKeptAndStillRegistered) {
+    Machine m;
+    m.List("xp", "a.dll=路径\\ado\\a.dll\r\n");
+    m.Component("xp", "a.dll");
+    m.platform.directories.insert(kBase);
+    m.platform.directories.insert(kBase + "\\ado");
+    m.platform.files[kBase + "\\ado\\a.dll"] = "older";
+    repair::RunRepair(m.host, m.platform);
+    EXPECT_EQ(m.platform.files.at(kBase + "\\ado\\a.dll"), "older");
+    const Journal actions = m.Actions();
+    EXPECT_EQ(actions[actions.size() - 3], kRegsvr + "regsvr32 \"C:\\CF\\System\\ado\\a.dll\" -s");
+    EXPECT_EQ(actions[actions.size() - 2], "ShowMessage 修复完毕");  // present is not a failure
+}
+
+TEST(RepairRun, TagChoosesTheListFolder) {
+    struct Case {
+        const char* tag;
+        const char* folder;
+    };
+    const Case cases[] = {{"W7", "w7"}, {" W7\t", "w7"}, {"XP", "xp"}, {"Vista", "xp"}, {"", "xp"}, {"w7", "xp"}};
+    for (const Case& c : cases) {
+        Machine m;
+        m.host.tag = c.tag;
+        m.List("xp", "x.dll=路径\\ado\\x.dll\r\n");
+        m.List("w7", "w.dll=路径\\ado\\w.dll\r\n");
+        m.Component("xp", "x.dll");
+        m.Component("w7", "w.dll");
+        repair::RunRepair(m.host, m.platform);
+        const std::string key = std::string(c.folder) == "w7" ? "w.dll" : "x.dll";
+        const std::string expectedCopy =
+            "Copy C:\\Tools\\" + std::string(c.folder) + "\\" + key + " -> C:\\CF\\System\\ado\\" + key;
+        const Journal actions = m.Actions();
+        EXPECT_EQ(actions[2], "ReadKeys C:\\Tools\\" + std::string(c.folder) + "\\文件列表.ini") << c.tag;
+        EXPECT_NE(std::find(actions.begin(), actions.end(), expectedCopy), actions.end()) << c.tag;
+    }
+}
+
+TEST(RepairRun, EmptyListEndsWithTheProgressErrorAfterTheFolders) {
+    const std::string lists[] = {"", "[other]\r\na=1\r\n", "[文件列表]\r\n"};
+    for (const std::string& list : lists) {
+        for (bool missing : {false, true}) {
+            Machine m;
+            if (!missing) m.platform.files["C:\\Tools\\xp\\文件列表.ini"] = list;
+            try {
+                repair::RunRepair(m.host, m.platform);
+                ADD_FAILURE() << "no error for list [" << list << "]";
+            } catch (const repair::Error& e) {
+                EXPECT_EQ(e.Message(), "TProgressBar 属性超界");
+            }
+            EXPECT_TRUE(m.platform.directories.count(kBase + "\\ole db"));  // folders stay made
+            EXPECT_EQ(m.Actions(), (Journal{"StopTimer1", "StopTimer2", "ReadKeys C:\\Tools\\xp\\文件列表.ini"}));
+            EXPECT_EQ(m.host.progressMax, 100);  // range left unchanged
+        }
+    }
+}
+
+TEST(RepairRun, SecondPressAfterAFailureFailsTheSameWay) {
+    Machine m;
+    for (int press = 0; press < 2; ++press) {
+        m.journal.clear();
+        EXPECT_THROW(repair::RunRepair(m.host, m.platform), repair::Error);
+        EXPECT_EQ(m.Actions(), (Journal{"StopTimer1", "StopTimer2", "ReadKeys C:\\Tools\\xp\\文件列表.ini"}));
+    }
+}
+
+TEST(RepairRun, RelativeSharedFolderOfThreeLettersEndsBeforeTheList) {
+    Machine m;
+    m.platform.environment["COMMONPROGRAMFILES"] = "abc";
+    m.List("xp", "a.dll=路径\\ado\\a.dll\r\n");
+    try {
+        repair::RunRepair(m.host, m.platform);
+        ADD_FAILURE() << "no error";
+    } catch (const repair::Error& e) {
+        EXPECT_EQ(e.ClassName(), "EInOutError");
+        EXPECT_EQ(e.Message(), "不能创建目录");
+        EXPECT_EQ(e.Code(), 3);
+        EXPECT_NE(e.RaisedAt(), nullptr);
+    }
+    EXPECT_EQ(m.journal, (Journal{"StopTimer1", "StopTimer2", "IsDirectory abc\\System\\ado",
+                                  "IsDirectory abc\\System", "IsDirectory abc"}));
+}
+
+TEST(RepairRun, UnsetVariableMakesFoldersUnderSystemOfTheCurrentDrive) {
+    Machine m;
+    m.platform.environment.clear();
+    m.List("xp", "a.dll=路径\\ado\\a.dll\r\n");
+    m.Component("xp", "a.dll");
+    repair::RunRepair(m.host, m.platform);
+    for (const char* folder : {"\\System", "\\System\\ado", "\\System\\msadc", "\\System\\ole db"}) {
+        EXPECT_TRUE(m.platform.directories.count(folder)) << folder;
+    }
+    EXPECT_EQ(m.platform.files.count("\\System\\ado\\a.dll"), 1u);
+}
+
+TEST(ForceDirectories, ChainOfParents) {
+    struct Case {
+        const char* name;
+        std::string path;
+        std::set<std::string> existing;
+        bool expected;
+        std::vector<std::string> made;
+    };
+    const Case cases[] = {
+        {"exists", "C:\\a", {"C:\\a"}, true, {}},
+        {"trailing backslash", "C:\\a\\", {"C:\\a"}, true, {}},
+        {"parents made top-down", "C:\\a\\b\\c", {}, true, {"C:\\a", "C:\\a\\b", "C:\\a\\b\\c"}},
+        {"drive root is done", "C:\\", {}, true, {}},
+        {"short path is done", "ab", {}, true, {}},
+        {"drive-relative", "C:x\\y", {}, true, {"C:x", "C:x\\y"}},
+        {"trail byte 5C is not a separator", "C:\\淺", {}, true, {"C:\\淺"}},
+        {"unc share", "\\\\srv\\share\\x", {"\\\\srv\\share"}, true, {"\\\\srv\\share\\x"}},
+    };
+    for (const Case& c : cases) {
+        Journal journal;
+        fakes::FakePlatform platform(journal);
+        platform.directories = c.existing;
+        EXPECT_EQ(repair::ForceDirectories(platform, c.path), c.expected) << c.name;
+        std::vector<std::string> made;
+        for (const std::string& line : journal) {
+            if (line.rfind("MakeDirectory ", 0) == 0) made.push_back(line.substr(14));
+        }
+        EXPECT_EQ(made, c.made) << c.name;
+    }
+}
+
+TEST(ForceDirectories, StopsAtTheFirstFolderThatCannotBeMade) {
+    Journal journal;
+    fakes::FakePlatform platform(journal);
+    platform.unmakableDirectories = {"C:\\a\\b"};
+    EXPECT_FALSE(repair::ForceDirectories(platform, "C:\\a\\b\\c"));
+    EXPECT_TRUE(platform.directories.count("C:\\a"));
+    EXPECT_FALSE(platform.directories.count("C:\\a\\b\\c"));
+    EXPECT_EQ(journal.back(), "MakeDirectory C:\\a\\b");
+}
+
+TEST(ForceDirectories, EmptyPathRaisesTheInOutError) {
+    Journal journal;
+    fakes::FakePlatform platform(journal);
+    for (const char* path : {"", "abc", "abc\\def"}) {
+        EXPECT_THROW(repair::ForceDirectories(platform, path), repair::Error) << path;
+    }
+    EXPECT_TRUE(std::none_of(journal.begin(), journal.end(),
+                             [](const std::string& l) { return l.rfind("MakeDirectory", 0) == 0; }));
+}
+
+TEST(CompletionMessage, ListsUncopiedFilesAfterTheFirstLine) {
+    Machine m;
+    m.List("xp", "a.dll=路径\\ado\\a.dll\r\nmissing.dll=路径\\ado\\m.dll\r\nb.dll=Q:\\nofolder\\b.dll\r\n"
+                 "c.dll=路径\\ado\\c.dll\r\n");
+    m.Component("xp", "a.dll");
+    m.Component("xp", "b.dll");
+    m.Component("xp", "c.dll");
+    m.platform.files[kBase + "\\ado\\c.dll"] = "present";  // present is not a failure
+    repair::RunRepair(m.host, m.platform);
+    const Journal actions = m.Actions();
+    EXPECT_EQ(actions[actions.size() - 2], "ShowMessage 修复完毕\r\n以下文件未能复制：\r\nmissing.dll\r\nb.dll");
+    EXPECT_EQ(actions.back(), "Close");
+    // Every entry's registration was still started.
+    EXPECT_EQ(std::count_if(actions.begin(), actions.end(), [](const std::string& l) { return l.rfind("Start ", 0) == 0; }),
+              4);
+}
+
+TEST(RepairRun, RegistrationUtilityComesFromTheSystemDirectory) {
+    struct Case {
+        std::string systemDirectory;
+        std::string expectedStart;  // empty: nothing is started
+    };
+    const Case cases[] = {
+        {"C:\\WINDOWS\\system32", "Start C:\\WINDOWS\\system32\\regsvr32.exe | regsvr32 \"D:\\a.dll\" -s"},
+        {"C:\\", "Start C:\\regsvr32.exe | regsvr32 \"D:\\a.dll\" -s"},
+        {"", ""},  // never fall back to the search path
+    };
+    for (const Case& c : cases) {
+        Machine m;
+        m.platform.systemDirectory = c.systemDirectory;
+        m.List("xp", "a.dll=D:\\a.dll\r\n");
+        repair::RunRepair(m.host, m.platform);
+        const Journal actions = m.Actions();
+        const auto start = std::find_if(actions.begin(), actions.end(),
+                                        [](const std::string& l) { return l.rfind("Start ", 0) == 0; });
+        if (c.expectedStart.empty()) {
+            EXPECT_EQ(start, actions.end());
+        } else {
+            ASSERT_NE(start, actions.end());
+            EXPECT_EQ(*start, c.expectedStart);
+        }
+    }
+}
+
+}  // namespace
