@@ -106,7 +106,8 @@ TEST(RepairRun, ManyEntriesCopyThenStartEachInFileOrder) {
     for (const std::string& line : m.journal) {
         if (line.rfind("Copy ", 0) == 0) {
             EXPECT_EQ(copies, starts) << "a copy before the previous entry's start: " << line;
-            lastCopied = "c" + std::to_string(49 - copies) + ".dll";
+            lastCopied = "c";
+            lastCopied += std::to_string(49 - copies) + ".dll";
             EXPECT_NE(line.find(lastCopied), std::string::npos) << line;
             ++copies;
         } else if (line.rfind("Start ", 0) == 0) {
