@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <set>
 
 #include "repair/Errors.h"
@@ -90,11 +91,17 @@ TEST(RepairRun, OneEntrySetsRangeZeroToZero) {
     EXPECT_EQ(m.Actions()[m.Actions().size() - 2], "ShowMessage 修复完毕");
 }
 
+std::string KeyOf(int number) {
+    char key[16];
+    std::snprintf(key, sizeof key, "c%d.dll", number);
+    return key;
+}
+
 TEST(RepairRun, ManyEntriesCopyThenStartEachInFileOrder) {
     Machine m;
     std::string lines;
     for (int i = 0; i < 50; ++i) {
-        const std::string key = "c" + std::to_string(49 - i) + ".dll";  // file order differs from sort order
+        const std::string key = KeyOf(49 - i);  // file order differs from sort order
         lines += key + "=路径\\ole db\\" + key + "\r\n";
         m.Component("xp", key);
     }
@@ -106,8 +113,7 @@ TEST(RepairRun, ManyEntriesCopyThenStartEachInFileOrder) {
     for (const std::string& line : m.journal) {
         if (line.rfind("Copy ", 0) == 0) {
             EXPECT_EQ(copies, starts) << "a copy before the previous entry's start: " << line;
-            lastCopied = "c";
-            lastCopied += std::to_string(49 - copies) + ".dll";
+            lastCopied = KeyOf(49 - copies);
             EXPECT_NE(line.find(lastCopied), std::string::npos) << line;
             ++copies;
         } else if (line.rfind("Start ", 0) == 0) {
