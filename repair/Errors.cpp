@@ -8,7 +8,9 @@ __attribute__((noinline)) void Error::Raise() const {
     throw raised;
 }
 
-Error CannotCreateDirectoryError() { return Error("EInOutError", "不能创建目录", 3); }
+Error CannotCreateDirectoryError() {
+    return Error("EInOutError", "不能创建目录", 3);
+}
 
 Error PropertyOutOfRangeError(const std::string& controlClassName) {
     return Error("EPropertyError", controlClassName + " 属性超界");

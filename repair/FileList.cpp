@@ -32,7 +32,8 @@ std::vector<std::string> SplitKeyNames(std::string_view buffer) {
     return names;
 }
 
-std::string ReplacePlaceholder(std::string_view value, std::string_view systemBase, const text::LeadBytes& lead) {
+std::string ReplacePlaceholder(std::string_view value, std::string_view systemBase,
+                               const text::LeadBytes& lead) {
     const std::string_view placeholder = kSystemBasePlaceholder;
     std::string result;
     std::size_t from = 0;

@@ -43,7 +43,8 @@ std::string FileListPath(std::string_view programDirectory, std::string_view lis
 std::vector<std::string> SplitKeyNames(std::string_view buffer);
 
 // The value with every "路径" replaced by `systemBase`; inserted text is never searched again.
-std::string ReplacePlaceholder(std::string_view value, std::string_view systemBase, const text::LeadBytes& lead);
+std::string ReplacePlaceholder(std::string_view value, std::string_view systemBase,
+                               const text::LeadBytes& lead);
 
 RepairAction DeriveRepairAction(std::string_view programDirectory, std::string_view listFolder,
                                 std::string_view systemBase, std::string_view key, std::string_view value,

@@ -35,8 +35,8 @@ public:
     virtual std::string ProfileKeyNames(const std::string& file, const std::string& section,
                                         std::size_t bufferSize) = 0;
     // The value of `key`, empty when absent, as read into a buffer of `bufferSize` bytes.
-    virtual std::string ProfileValue(const std::string& file, const std::string& section, const std::string& key,
-                                     std::size_t bufferSize) = 0;
+    virtual std::string ProfileValue(const std::string& file, const std::string& section,
+                                     const std::string& key, std::size_t bufferSize) = 0;
 
     // Copies a file, never replacing an existing destination.
     virtual CopyResult CopyFileNoReplace(const std::string& source, const std::string& destination) = 0;

@@ -17,7 +17,9 @@ std::string_view TrimProfileSpace(std::string_view s) {
     return s;
 }
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // Section and key names match without regard to letter case; double-byte characters match exactly.
 bool SameName(std::string_view a, std::string_view b, const text::LeadBytes& lead) {
@@ -110,7 +112,8 @@ std::string Value(std::string_view fileBytes, std::string_view section, std::str
         }
     }
     // Matching single or double quotes around the whole value are removed.
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
         value = value.substr(1, value.size() - 2);
     }
     return std::string(value.substr(0, bufferSize - 1));

@@ -60,7 +60,8 @@ void RunRepair(RunHost& host, Platform& platform) {
         ForceDirectories(platform, systemBase + folder);
     }
 
-    const std::string programDirectory = ProgramDirectory(platform.ModulePath(kModulePathBufferSize), platform.Lead());
+    const std::string programDirectory =
+        ProgramDirectory(platform.ModulePath(kModulePathBufferSize), platform.Lead());
     const std::string listPath = FileListPath(programDirectory, listFolder);
     const std::vector<std::string> keys = ReadFileListKeys(platform, listPath);
 
@@ -69,8 +70,9 @@ void RunRepair(RunHost& host, Platform& platform) {
     std::vector<std::string> uncopiedKeys;
     for (std::size_t i = 0; i < keys.size(); ++i) {
         host.SetProgressPosition(static_cast<int>(i));
-        const RepairAction action = DeriveRepairAction(programDirectory, listFolder, systemBase, keys[i],
-                                                       ReadFileListValue(platform, listPath, keys[i]), platform.Lead());
+        const RepairAction action =
+            DeriveRepairAction(programDirectory, listFolder, systemBase, keys[i],
+                               ReadFileListValue(platform, listPath, keys[i]), platform.Lead());
         if (platform.CopyFileNoReplace(action.source, action.destination) == CopyResult::Failed) {
             uncopiedKeys.push_back(keys[i]);
         }

@@ -26,7 +26,7 @@ struct TagRow {
 
 constexpr TagRow kWin9xTags[] = {{"4", "95"}, {"4.1", "98"}, {"4.9", "Me"}};
 constexpr TagRow kNtTags[] = {{"3.51", "NT 3.51"}, {"4", "NT 4.0"}, {"5", "2000"}, {"5.1", "XP"},
-                              {"5.2", "2003"},     {"6", "Vista"},   {"6.1", "W7"}};
+                              {"5.2", "2003"},     {"6", "Vista"},  {"6.1", "W7"}};
 
 template <std::size_t N>
 std::string Lookup(const TagRow (&rows)[N], const std::string& version, const char* otherwise) {
@@ -52,10 +52,16 @@ std::string VersionTagFor(const WindowsVersion& version) {
     }
 }
 
-void StoreWindowsVersion(const WindowsVersion& version) { g_storedVersion = version; }
+void StoreWindowsVersion(const WindowsVersion& version) {
+    g_storedVersion = version;
+}
 
-const WindowsVersion& StoredWindowsVersion() { return g_storedVersion; }
+const WindowsVersion& StoredWindowsVersion() {
+    return g_storedVersion;
+}
 
-std::string GetWindowsVersionTag() { return VersionTagFor(g_storedVersion); }
+std::string GetWindowsVersionTag() {
+    return VersionTagFor(g_storedVersion);
+}
 
 }  // namespace repair

@@ -33,7 +33,8 @@ std::string Win32Platform::EnvironmentValue(const std::string& name) {
     // The first call tells the size the value needs; a value may change between the calls, so retry.
     std::vector<char> buffer(256);
     for (;;) {
-        const DWORD length = GetEnvironmentVariableA(name.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+        const DWORD length =
+            GetEnvironmentVariableA(name.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0) return {};
         if (length < buffer.size()) return std::string(buffer.data(), length);
         buffer.resize(length);
@@ -45,7 +46,9 @@ bool Win32Platform::IsDirectory(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool Win32Platform::MakeDirectory(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
+bool Win32Platform::MakeDirectory(const std::string& path) {
+    return CreateDirectoryA(path.c_str(), nullptr) != 0;
+}
 
 std::string Win32Platform::ModulePath(std::size_t bufferSize) {
     std::vector<char> buffer(bufferSize);
@@ -62,8 +65,8 @@ std::string Win32Platform::ProfileKeyNames(const std::string& file, const std::s
     return std::string(buffer.data(), std::min<std::size_t>(copied, bufferSize));
 }
 
-std::string Win32Platform::ProfileValue(const std::string& file, const std::string& section, const std::string& key,
-                                        std::size_t bufferSize) {
+std::string Win32Platform::ProfileValue(const std::string& file, const std::string& section,
+                                        const std::string& key, std::size_t bufferSize) {
     std::vector<char> buffer(bufferSize + 1, '\0');
     GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buffer.data(), static_cast<DWORD>(bufferSize),
                              file.c_str());
@@ -74,7 +77,7 @@ CopyResult Win32Platform::CopyFileNoReplace(const std::string& source, const std
     if (CopyFileA(source.c_str(), destination.c_str(), TRUE)) return CopyResult::Copied;
     const DWORD error = GetLastError();
     return (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) ? CopyResult::DestinationExists
-                                                                        : CopyResult::Failed;
+                                                                         : CopyResult::Failed;
 }
 
 std::string Win32Platform::SystemDirectory() {
@@ -91,8 +94,8 @@ void Win32Platform::StartHidden(const std::string& program, const std::string& c
     PROCESS_INFORMATION process{};
     std::vector<char> mutableCommandLine(commandLine.begin(), commandLine.end());
     mutableCommandLine.push_back('\0');
-    if (CreateProcessA(program.c_str(), mutableCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &process)) {
+    if (CreateProcessA(program.c_str(), mutableCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       nullptr, &startup, &process)) {
         // Nothing waits for the registration; it runs on by itself.
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);

@@ -15,7 +15,8 @@ public:
     bool IsDirectory(const std::string& path) override;
     bool MakeDirectory(const std::string& path) override;
     std::string ModulePath(std::size_t bufferSize) override;
-    std::string ProfileKeyNames(const std::string& file, const std::string& section, std::size_t bufferSize) override;
+    std::string ProfileKeyNames(const std::string& file, const std::string& section,
+                                std::size_t bufferSize) override;
     std::string ProfileValue(const std::string& file, const std::string& section, const std::string& key,
                              std::size_t bufferSize) override;
     CopyResult CopyFileNoReplace(const std::string& source, const std::string& destination) override;

@@ -39,7 +39,8 @@ std::set<std::string> FolderEntries(const std::string& folder) {
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
     DWORD written = 0;
     WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
@@ -47,8 +48,8 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 }
 
 std::string ReadFileBytes(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return "<missing>";
     std::string bytes(GetFileSize(file, nullptr), '\0');
     DWORD read = 0;
@@ -57,7 +58,9 @@ std::string ReadFileBytes(const std::string& path) {
     return bytes;
 }
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 TEST(Win32Platform, ReportsTheCodePageAndModule) {
     repair::Win32Platform platform;
@@ -131,8 +134,10 @@ TEST(Win32Platform, CopyNeverReplacesAndTellsWhy) {
         {"present", root + "\\source.dll", root + "\\present.dll", repair::CopyResult::DestinationExists,
          "older component"},
         {"source missing", root + "\\none.dll", root + "\\x.dll", repair::CopyResult::Failed, "<missing>"},
-        {"folder missing", root + "\\source.dll", root + "\\no\\x.dll", repair::CopyResult::Failed, "<missing>"},
-        {"double-byte names", root + "\\source.dll", root + "\\淺.dll", repair::CopyResult::Copied, "new component"},
+        {"folder missing", root + "\\source.dll", root + "\\no\\x.dll", repair::CopyResult::Failed,
+         "<missing>"},
+        {"double-byte names", root + "\\source.dll", root + "\\淺.dll", repair::CopyResult::Copied,
+         "new component"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(platform.CopyFileNoReplace(c.source, c.destination), c.expected) << c.name;
@@ -166,7 +171,8 @@ TEST(RepairRunOnWindows, StrayRegsvr32BesideTheProgramOrInTheCurrentFolderIsNeve
     SetCurrentDirectoryA(root.c_str());
 
     CreateDirectoryA((programDirectory + "xp").c_str(), nullptr);
-    WriteFileBytes(programDirectory + "xp\\文件列表.ini", "[文件列表]\r\nmissing.dll=" + root + "\\missing.dll\r\n");
+    WriteFileBytes(programDirectory + "xp\\文件列表.ini",
+                   "[文件列表]\r\nmissing.dll=" + root + "\\missing.dll\r\n");
     SetEnvironmentVariableA("COMMONPROGRAMFILES", (root + "\\Common Files").c_str());
 
     fakes::Journal journal;

@@ -41,23 +41,28 @@ std::string FakePlatform::ProfileKeyNames(const std::string& file, const std::st
     return it == files.end() ? std::string() : profile::KeyNames(it->second, section, bufferSize, lead_);
 }
 
-std::string FakePlatform::ProfileValue(const std::string& file, const std::string& section, const std::string& key,
-                                       std::size_t bufferSize) {
+std::string FakePlatform::ProfileValue(const std::string& file, const std::string& section,
+                                       const std::string& key, std::size_t bufferSize) {
     journal_.push_back("ReadValue " + key);
     const auto it = files.find(file);
-    return it == files.end() ? std::string() : profile::Value(it->second, section, key, "", bufferSize, lead_);
+    return it == files.end() ? std::string()
+                             : profile::Value(it->second, section, key, "", bufferSize, lead_);
 }
 
-repair::CopyResult FakePlatform::CopyFileNoReplace(const std::string& source, const std::string& destination) {
+repair::CopyResult FakePlatform::CopyFileNoReplace(const std::string& source,
+                                                   const std::string& destination) {
     journal_.push_back("Copy " + source + " -> " + destination);
     if (files.count(destination)) return repair::CopyResult::DestinationExists;
     const auto it = files.find(source);
-    if (it == files.end() || !ParentExists(destination) || destination.empty()) return repair::CopyResult::Failed;
+    if (it == files.end() || !ParentExists(destination) || destination.empty())
+        return repair::CopyResult::Failed;
     files[destination] = it->second;
     return repair::CopyResult::Copied;
 }
 
-std::string FakePlatform::SystemDirectory() { return systemDirectory; }
+std::string FakePlatform::SystemDirectory() {
+    return systemDirectory;
+}
 
 void FakePlatform::StartHidden(const std::string& program, const std::string& commandLine) {
     journal_.push_back("Start " + program + " | " + commandLine);

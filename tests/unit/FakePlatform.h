@@ -22,8 +22,8 @@ public:
     // The machine.
     std::map<std::string, std::string> environment;
     std::set<std::string> directories;           // existing folders, without a trailing "\"
-    std::map<std::string, std::string> files;     // path -> contents
-    std::set<std::string> unmakableDirectories;   // MakeDirectory fails for these
+    std::map<std::string, std::string> files;    // path -> contents
+    std::set<std::string> unmakableDirectories;  // MakeDirectory fails for these
     std::string modulePath = "C:\\Tools\\MdacRepair.exe";
     std::string systemDirectory = "C:\\WINDOWS\\system32";
 
@@ -32,7 +32,8 @@ public:
     bool IsDirectory(const std::string& path) override;
     bool MakeDirectory(const std::string& path) override;
     std::string ModulePath(std::size_t bufferSize) override;
-    std::string ProfileKeyNames(const std::string& file, const std::string& section, std::size_t bufferSize) override;
+    std::string ProfileKeyNames(const std::string& file, const std::string& section,
+                                std::size_t bufferSize) override;
     std::string ProfileValue(const std::string& file, const std::string& section, const std::string& key,
                              std::size_t bufferSize) override;
     repair::CopyResult CopyFileNoReplace(const std::string& source, const std::string& destination) override;

@@ -36,14 +36,15 @@ TEST(FileList, ListFolderIsW7OnlyForTheExactTag) {
         const char* folder;
     };
     const Case cases[] = {
-        {"W7", "w7"},    {" W7 ", "w7"}, {"\tW7\r\n", "w7"}, {"w7", "xp"},     {"XP", "xp"},   {"Vista", "xp"},
-        {"", "xp"},      {"W 7", "xp"},  {"W7X", "xp"},      {"Label1", "xp"}, {"W7\x7F", "xp"},
+        {"W7", "w7"}, {" W7 ", "w7"}, {"\tW7\r\n", "w7"}, {"w7", "xp"},     {"XP", "xp"},     {"Vista", "xp"},
+        {"", "xp"},   {"W 7", "xp"},  {"W7X", "xp"},      {"Label1", "xp"}, {"W7\x7F", "xp"},
     };
     for (const Case& c : cases) EXPECT_EQ(repair::ChooseListFolder(c.tag), c.folder) << "[" << c.tag << "]";
 }
 
 TEST(FileList, SystemBaseAndListPath) {
-    EXPECT_EQ(repair::SystemBaseFrom("C:\\Program Files\\Common Files"), "C:\\Program Files\\Common Files\\System");
+    EXPECT_EQ(repair::SystemBaseFrom("C:\\Program Files\\Common Files"),
+              "C:\\Program Files\\Common Files\\System");
     EXPECT_EQ(repair::SystemBaseFrom(""), "\\System");
     EXPECT_EQ(repair::SystemBaseFrom("C:\\"), "C:\\\\System");  // nothing is added or removed
     EXPECT_EQ(repair::FileListPath("C:\\Tools\\", "w7"), "C:\\Tools\\w7\\文件列表.ini");
@@ -85,7 +86,8 @@ TEST(FileList, PlaceholderReplacedEverywhereButNeverInInsertedText) {
         {"bytes across a boundary", "\xC2\xC2\xB7\xBE\xB6", "B", "\xC2\xC2\xB7\xBE\xB6"},
         {"case sensitive ascii around", "a路径A", "b", "abA"},
     };
-    for (const Case& c : cases) EXPECT_EQ(repair::ReplacePlaceholder(c.value, c.base, cp936), c.expected) << c.name;
+    for (const Case& c : cases)
+        EXPECT_EQ(repair::ReplacePlaceholder(c.value, c.base, cp936), c.expected) << c.name;
 }
 
 TEST(FileList, DeriveRepairAction) {
@@ -100,12 +102,15 @@ TEST(FileList, DeriveRepairAction) {
          "路径\\ado\\msado15.dll",
          {"C:\\Tools\\xp\\msado15.dll", "C:\\CF\\System\\ado\\msado15.dll",
           "regsvr32 \"C:\\CF\\System\\ado\\msado15.dll\" -s"}},
-        {"key with folder", "sub\\a.dll", "D:\\x.dll", {"C:\\Tools\\xp\\sub\\a.dll", "D:\\x.dll", "regsvr32 \"D:\\x.dll\" -s"}},
+        {"key with folder",
+         "sub\\a.dll",
+         "D:\\x.dll",
+         {"C:\\Tools\\xp\\sub\\a.dll", "D:\\x.dll", "regsvr32 \"D:\\x.dll\" -s"}},
         {"empty value", "a.dll", "", {"C:\\Tools\\xp\\a.dll", "", "regsvr32 \"\" -s"}},
     };
     for (const Case& c : cases) {
-        const repair::RepairAction a = repair::DeriveRepairAction("C:\\Tools\\", "xp", "C:\\CF\\System", c.key, c.value,
-                                                                  LeadBytes::CodePage936());
+        const repair::RepairAction a = repair::DeriveRepairAction("C:\\Tools\\", "xp", "C:\\CF\\System",
+                                                                  c.key, c.value, LeadBytes::CodePage936());
         EXPECT_EQ(a.source, c.expected.source) << c.name;
         EXPECT_EQ(a.destination, c.expected.destination) << c.name;
         EXPECT_EQ(a.command, c.expected.command) << c.name;

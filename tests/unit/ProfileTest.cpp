@@ -30,7 +30,8 @@ std::string Read(const Case& c) {
     char folder[MAX_PATH];
     GetTempPathA(sizeof folder, folder);
     const std::string path = std::string(folder) + "profile-case.ini";
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD written = 0;
     WriteFile(file, c.file.data(), static_cast<DWORD>(c.file.size()), &written, nullptr);
     CloseHandle(file);
@@ -91,7 +92,8 @@ TEST(ProfileReading, AgreesWithTheSystemReader) {
         {"missing key", "[s]\r\na=1\r\n", "s", "b", ""},
         {"empty file", "", "s", kKeyNames, ""},
         {"empty section", "[s]\r\n[t]\r\na=1\r\n", "s", kKeyNames, ""},
-        {"repeated section: keys", "[s]\r\na=1\r\n[t]\r\nx=1\r\n[s]\r\nb=2\r\n", "s", kKeyNames, Names({"a"})},
+        {"repeated section: keys", "[s]\r\na=1\r\n[t]\r\nx=1\r\n[s]\r\nb=2\r\n", "s", kKeyNames,
+         Names({"a"})},
         {"keys before any section", "a=1\r\n[s]\r\nb=2\r\n", "s", kKeyNames, Names({"b"})},
         {"empty value", "[s]\r\na=\r\n", "s", "a", ""},
         {"equals in value", "[s]\r\na=b=c\r\n", "s", "a", "b=c"},
@@ -99,7 +101,8 @@ TEST(ProfileReading, AgreesWithTheSystemReader) {
          Names({"淺.dll"})},
         {"double-byte value with trail 5C", "[文件列表]\r\n淺.dll=路径\\淺\\a.dll\r\n", kSection, "淺.dll",
          "路径\\淺\\a.dll"},
-        {"value 2047 bytes", "[s]\r\na=" + longValue.substr(0, 2047) + "\r\n", "s", "a", longValue.substr(0, 2047)},
+        {"value 2047 bytes", "[s]\r\na=" + longValue.substr(0, 2047) + "\r\n", "s", "a",
+         longValue.substr(0, 2047)},
         {"value 2048 bytes cut", "[s]\r\na=" + longValue.substr(0, 2048) + "\r\n", "s", "a",
          longValue.substr(0, 2047)},
         {"value 3000 bytes cut", "[s]\r\na=" + longValue + "\r\n", "s", "a", longValue.substr(0, 2047)},
@@ -123,3 +126,49 @@ TEST(ProfileReading, KeyNamesBeyondTheBufferAreCut) {
 }
 
 }  // namespace
+
+#ifndef _WIN32
+namespace {
+
+// Hostile lists must never crash or hang the reader, and its answers stay within the buffers.
+TEST(ProfileReading, HostileFilesStayWithinTheBuffers) {
+    const text::LeadBytes lead = text::LeadBytes::CodePage936();
+    std::string binary;
+    unsigned state = 12345;
+    for (int i = 0; i < 200000; ++i) {
+        state = state * 1103515245u + 12345u;
+        binary.push_back(static_cast<char>(state >> 16));
+    }
+    std::string manyKeys = "[s]\n";
+    for (int i = 0; i < 20000; ++i) manyKeys += "key" + std::to_string(i) + "=v\n";
+    const struct {
+        const char* name;
+        std::string file;
+        std::size_t expectedKeys;  // names before the first empty one
+    } cases[] = {
+        {"binary", "[s]\n" + binary, std::size_t(-1)},
+        {"NUL bytes", std::string("[s]\na\0b=1\nc=2\n", 14), std::size_t(-1)},
+        {"1 MB line", "[s]\na=" + std::string(1 << 20, 'v') + "\nb=2\n", 2},
+        {"lead byte before line end", "[s]\na=\x81\nb=2\n", 2},
+        {"20000 keys", manyKeys, std::size_t(-1)},
+        {"only brackets", "[[[]]]\n[\n]\n=\n==\n", 0},
+    };
+    for (const auto& c : cases) {
+        const std::string names = profile::KeyNames(c.file, "s", repair::kKeyNamesBufferSize, lead);
+        EXPECT_LE(names.size(), repair::kKeyNamesBufferSize - 2) << c.name;
+        const std::vector<std::string> keys = repair::SplitKeyNames(names);
+        if (c.expectedKeys != std::size_t(-1)) {
+            EXPECT_EQ(keys.size(), c.expectedKeys) << c.name;
+        }
+        for (std::size_t i = 0; i < keys.size() && i < 50; ++i) {
+            const std::string& key = keys[i];
+            EXPECT_LE(profile::Value(c.file, "s", key, "", repair::kValueBufferSize, lead).size(), 2047u)
+                << c.name;
+        }
+    }
+    EXPECT_EQ(profile::Value(cases[2].file, "s", "a", "", repair::kValueBufferSize, lead),
+              std::string(2047, 'v'));
+}
+
+}  // namespace
+#endif

@@ -146,7 +146,8 @@ TEST(RepairRun, TagChoosesTheListFolder) {
         const char* tag;
         const char* folder;
     };
-    const Case cases[] = {{"W7", "w7"}, {" W7\t", "w7"}, {"XP", "xp"}, {"Vista", "xp"}, {"", "xp"}, {"w7", "xp"}};
+    const Case cases[] = {{"W7", "w7"},    {" W7\t", "w7"}, {"XP", "xp"},
+                          {"Vista", "xp"}, {"", "xp"},      {"w7", "xp"}};
     for (const Case& c : cases) {
         Machine m;
         m.host.tag = c.tag;
@@ -177,7 +178,8 @@ TEST(RepairRun, EmptyListEndsWithTheProgressErrorAfterTheFolders) {
                 EXPECT_EQ(e.Message(), "TProgressBar 属性超界");
             }
             EXPECT_TRUE(m.platform.directories.count(kBase + "\\ole db"));  // folders stay made
-            EXPECT_EQ(m.Actions(), (Journal{"StopTimer1", "StopTimer2", "ReadKeys C:\\Tools\\xp\\文件列表.ini"}));
+            EXPECT_EQ(m.Actions(),
+                      (Journal{"StopTimer1", "StopTimer2", "ReadKeys C:\\Tools\\xp\\文件列表.ini"}));
             EXPECT_EQ(m.host.progressMax, 100);  // range left unchanged
         }
     }
@@ -274,18 +276,21 @@ TEST(ForceDirectories, EmptyPathRaisesTheInOutError) {
 
 TEST(CompletionMessage, ListsUncopiedFilesAfterTheFirstLine) {
     Machine m;
-    m.List("xp", "a.dll=路径\\ado\\a.dll\r\nmissing.dll=路径\\ado\\m.dll\r\nb.dll=Q:\\nofolder\\b.dll\r\n"
-                 "c.dll=路径\\ado\\c.dll\r\n");
+    m.List("xp",
+           "a.dll=路径\\ado\\a.dll\r\nmissing.dll=路径\\ado\\m.dll\r\nb.dll=Q:\\nofolder\\b.dll\r\n"
+           "c.dll=路径\\ado\\c.dll\r\n");
     m.Component("xp", "a.dll");
     m.Component("xp", "b.dll");
     m.Component("xp", "c.dll");
     m.platform.files[kBase + "\\ado\\c.dll"] = "present";  // present is not a failure
     repair::RunRepair(m.host, m.platform);
     const Journal actions = m.Actions();
-    EXPECT_EQ(actions[actions.size() - 2], "ShowMessage 修复完毕\r\n以下文件未能复制：\r\nmissing.dll\r\nb.dll");
+    EXPECT_EQ(actions[actions.size() - 2],
+              "ShowMessage 修复完毕\r\n以下文件未能复制：\r\nmissing.dll\r\nb.dll");
     EXPECT_EQ(actions.back(), "Close");
     // Every entry's registration was still started.
-    EXPECT_EQ(std::count_if(actions.begin(), actions.end(), [](const std::string& l) { return l.rfind("Start ", 0) == 0; }),
+    EXPECT_EQ(std::count_if(actions.begin(), actions.end(),
+                            [](const std::string& l) { return l.rfind("Start ", 0) == 0; }),
               4);
 }
 
