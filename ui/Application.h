@@ -6,7 +6,11 @@
 #include <windows.h>
 
 #include <exception>
+#include <functional>
 #include <string>
+#include <vector>
+
+#include "repair/Text.h"
 
 namespace ui {
 
@@ -34,6 +38,12 @@ public:
     int Run();
     // Ends the message loop (called when the main window closes).
     void Terminate();
+    // The message loop alone, until Terminate; returns 0. Run uses it after showing the main window.
+    int MessageLoop();
+    bool Terminated() const { return terminated_; }
+
+    // Which bytes begin a double-byte character in the ANSI code page of the thread's locale.
+    const text::LeadBytes& Lead() const { return lead_; }
 
     // The modal message dialog (caption = title, one "确定" button); returns when dismissed.
     void ShowMessage(const std::string& text);
@@ -45,12 +55,23 @@ public:
     void FormVisibilityChanged();
 
 private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void Minimize();
+    void Restore();
+
     HINSTANCE instance_ = nullptr;
     int showCommand_ = SW_SHOWDEFAULT;
     std::string title_;
     HWND window_ = nullptr;
     TForm* mainForm_ = nullptr;
     bool terminated_ = false;
+    text::LeadBytes lead_;
+    // Set by Run: what the application window does to the main window (which it knows only as a TForm).
+    std::function<void()> showOnRestore_;  // a main window not yet shown, to show on restoring
+    std::function<void()> closeMainForm_;
+    bool minimized_ = false;
+    std::vector<HWND> hiddenByMinimize_;  // windows hidden while the application is minimised
 };
 
 // The show command the starting process asked for; SW_SHOWDEFAULT when it asked for none.

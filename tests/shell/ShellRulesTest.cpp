@@ -1,0 +1,239 @@
+#include "ui/ShellRules.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+
+namespace {
+
+using text::LeadBytes;
+
+// Lower-cases ASCII letters only and leaves double-byte characters whole, as CharLowerA does for them.
+void LowerAscii936(std::string& s) {
+    const LeadBytes lead = LeadBytes::CodePage936();
+    for (std::size_t i = 0; i < s.size(); i = text::NextChar(s, i, lead)) {
+        if (text::NextChar(s, i, lead) == i + 1)
+            s[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(s[i])));
+    }
+}
+
+constexpr char kTrail5C[] = "淺";        // 9C 5C: trail byte "\"
+constexpr char kTrail2E[] = "\x81\x2E";  // no such character in code page 936: a lead byte before "."
+
+TEST(ApplicationTitle, FromModulePath) {
+    ASSERT_EQ(std::string(kTrail5C), "\x9C\\");
+    const std::string t = kTrail5C;
+    struct Case {
+        const char* name;
+        std::string path;
+        std::string title;
+    };
+    const Case cases[] = {
+        {"cut at first dot", "C:\\Tools\\REPAIR.V2.EXE", "Repair"},
+        {"plain exe", "C:\\MdacRepair.exe", "Mdacrepair"},
+        {"no dot stays whole", "C:\\Dir.x\\PROGRAM", "Program"},
+        {"dot in a folder is no cut", "C:\\a.b\\Tool.exe", "Tool"},
+        {"no directory", "ABC.exe", "Abc"},
+        {"first character keeps its case", "C:\\aBC.EXE", "abc"},
+        {"trail 5C is no separator", "C:\\" + t + "Tool.EXE", t + "tool"},
+        {"trail 5C as last before dot", "C:\\X" + t + ".EXE", "X" + t},
+        {"double-byte first, then letters", "D:\\修复TOOL.exe", "修复tool"},
+        {"empty name", "C:\\Dir\\.exe", ""},
+        {"empty path", "", ""},
+    };
+    const LeadBytes cp936 = LeadBytes::CodePage936();
+    for (const Case& c : cases) {
+        EXPECT_EQ(ui::TitleFromModulePath(c.path, cp936, LowerAscii936), c.title) << c.name;
+    }
+    // On a single-byte system the same bytes are split at the "\" of the trail byte.
+    EXPECT_EQ(ui::TitleFromModulePath("C:\\" + t + "Tool.EXE", LeadBytes::SingleByte(), LowerAscii936),
+              "Tool");
+    // A lead byte followed by "." is one character: the dot inside it cuts nothing.
+    EXPECT_EQ(ui::TitleFromModulePath(std::string("C:\\AB") + kTrail2E + "C.EXE", cp936, LowerAscii936),
+              std::string("Ab") + kTrail2E + "c");
+}
+
+TEST(ErrorBox, ClosingDotByLastCharacter) {
+    struct Case {
+        const char* name;
+        std::string text;
+        std::string shown;
+    };
+    const Case cases[] = {
+        {"letter", "Access denied", "Access denied."},
+        {"digit", "code 3", "code 3."},
+        {"dot", "Done.", "Done."},
+        {"blank", "trailing ", "trailing "},
+        {"closing parenthesis is below '.'", "(x)", "(x)"},
+        {"hyphen is below '.'", "a-", "a-"},
+        {"slash is above '.'", "a/", "a/."},
+        {"double-byte ending", "TProgressBar 属性超界", "TProgressBar 属性超界."},
+        {"double-byte ending with trail 5C", std::string("x") + kTrail5C, std::string("x") + kTrail5C + "."},
+        {"empty", "", ""},
+    };
+    const LeadBytes cp936 = LeadBytes::CodePage936();
+    for (const Case& c : cases) EXPECT_EQ(ui::WithClosingDot(c.text, cp936), c.shown) << c.name;
+    // Read byte by byte, a lead byte followed by "." ends in "."; read by characters it is above ".".
+    EXPECT_EQ(ui::WithClosingDot(kTrail2E, LeadBytes::SingleByte()), kTrail2E);
+    EXPECT_EQ(ui::WithClosingDot(kTrail2E, cp936), std::string(kTrail2E) + ".");
+}
+
+TEST(MessageDialog, ScaleRoundsHalvesUp) {
+    struct Case {
+        int value, numerator, denominator, expected;
+    };
+    const Case cases[] = {{8, 7, 4, 14},  {8, 13, 8, 13}, {10, 13, 8, 16}, {14, 13, 8, 23},  {50, 7, 4, 88},
+                          {10, 7, 4, 18}, {4, 6, 4, 6},   {14, 15, 8, 26}, {-10, 13, 8, -16}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(ui::ScaleRounded(c.value, c.numerator, c.denominator), c.expected)
+            << c.value << "*" << c.numerator << "/" << c.denominator;
+    }
+}
+
+TEST(MessageDialog, Layout) {
+    struct Case {
+        const char* name;
+        int alphabetWidth, alphabetHeight, textWidth, textHeight, captionWidth;
+        int clientWidth, clientHeight;
+        ui::Box text, button;
+    };
+    // X = 7 (364/52), Y = 13: margins 14 and 13, spacing 16, button 88 x 23 (50*7/4 = 87.5 rounds up).
+    // X = 6 (337/52 = 6.48 rounds down), Y = 12: margins 12 and 12, spacing 15, button 75 x 21.
+    const Case cases[] = {
+        {"short text: the button row is wider",
+         364,
+         13,
+         48,
+         13,
+         24,
+         88 + 28,
+         13 + 23 + 16 + 26,
+         {14, 13, 48, 13},
+         {14, 13 + 13 + 16, 88, 23}},
+        {"long text: the row is centred",
+         364,
+         13,
+         300,
+         39,
+         24,
+         300 + 28,
+         39 + 23 + 16 + 26,
+         {14, 13, 300, 39},
+         {(328 - 88) / 2, 39 + 13 + 16, 88, 23}},
+        {"wide caption widens the button",
+         364,
+         13,
+         48,
+         13,
+         90,
+         98 + 28,
+         13 + 23 + 16 + 26,
+         {14, 13, 48, 13},
+         {14, 42, 98, 23}},
+        {"unit X rounds down",
+         337,
+         12,
+         200,
+         24,
+         24,
+         224,
+         24 + 21 + 15 + 24,
+         {12, 12, 200, 24},
+         {(224 - 75) / 2, 24 + 12 + 15, 75, 21}},
+    };
+    for (const Case& c : cases) {
+        ui::MessageMeasures m;
+        m.units = ui::UnitsFromAlphabet(c.alphabetWidth, c.alphabetHeight);
+        m.textWidth = c.textWidth;
+        m.textHeight = c.textHeight;
+        m.captionWidth = c.captionWidth;
+        const ui::MessageLayout layout = ui::LayOutMessage(m);
+        EXPECT_EQ(layout.clientWidth, c.clientWidth) << c.name;
+        EXPECT_EQ(layout.clientHeight, c.clientHeight) << c.name;
+        EXPECT_EQ(layout.text, c.text) << c.name;
+        ASSERT_EQ(layout.buttons.size(), 1u) << c.name;
+        EXPECT_EQ(layout.buttons[0], c.button) << c.name;
+    }
+}
+
+TEST(MessageDialog, TwoButtonsAreSpacedAndCentred) {
+    ui::MessageMeasures m;
+    m.units = {8, 16};  // button 100 x 28, spacing 8, margins 16
+    m.textWidth = 400;
+    m.textHeight = 16;
+    m.captionWidth = 10;
+    m.buttonCount = 2;
+    const ui::MessageLayout layout = ui::LayOutMessage(m);
+    ASSERT_EQ(layout.buttons.size(), 2u);
+    EXPECT_EQ(layout.clientWidth, 432);
+    EXPECT_EQ(layout.buttons[0], (ui::Box{(432 - 208) / 2, 16 + 16 + 20, 100, 28}));
+    EXPECT_EQ(layout.buttons[1].left, layout.buttons[0].left + 108);
+}
+
+TEST(MessageDialog, ClipboardText) {
+    const std::string divider = "---------------------------\r\n";
+    ASSERT_EQ(divider.size(), 29u);
+    struct Case {
+        const char* name;
+        std::string caption, message;
+        std::vector<std::string> buttons;
+        std::string copied;
+    };
+    const Case cases[] = {
+        {"completion message",
+         "Mdacrepair",
+         "修复完毕",
+         {"确定"},
+         divider + "Mdacrepair\r\n" + divider + "修复完毕\r\n" + divider + "确定   \r\n" + divider},
+        {"ampersands leave the captions only",
+         "T&t",
+         "a&b\r\nc",
+         {"&Yes", "N&o&"},
+         divider + "T&t\r\n" + divider + "a&b\r\nc\r\n" + divider + "Yes   No   \r\n" + divider},
+        {"empty message",
+         "T",
+         "",
+         {"确定"},
+         divider + "T\r\n" + divider + "\r\n" + divider + "确定   \r\n" + divider},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ui::MessageClipboardText(c.caption, c.message, c.buttons), c.copied) << c.name;
+    }
+}
+
+TEST(StartupFailure, Text) {
+    struct Case {
+        const char* name;
+        std::string className, module;
+        std::uint32_t offset;
+        std::string message, text;
+    };
+    const Case cases[] = {
+        {"design error", "EReadError", "MdacRepair.exe", 0x1A2B, "读错误 Timer1.OnTimer: 可用的计时器不足",
+         "异常 EReadError 发生在模块 MdacRepair.exe 中的 00001A2B 位置.\n读错误 Timer1.OnTimer: "
+         "可用的计时器不足."},
+        {"text ending in a dot", "E", "m.exe", 0xFFFFF000, "Done.",
+         "异常 E 发生在模块 m.exe 中的 FFFFF000 位置.\nDone."},
+        {"empty text gets no dot", "E", "m.exe", 0xABCDEF, "",
+         "异常 E 发生在模块 m.exe 中的 00ABCDEF 位置.\n"},
+        {"a blank still gets a dot here", "E", "m.exe", 0, "x ",
+         "异常 E 发生在模块 m.exe 中的 00000000 位置.\nx ."},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ui::StartupFailureText(c.className, c.module, c.offset, c.message), c.text) << c.name;
+    }
+}
+
+TEST(StartupFailure, TextIsCutAt1023Bytes) {
+    const std::string head = ui::StartupFailureText("E", "m.exe", 0, "");
+    for (std::size_t length : {1023 - head.size() - 1, 1023 - head.size(), 2000 - head.size()}) {
+        const std::string message(length, 'x');
+        const std::string text = ui::StartupFailureText("E", "m.exe", 0, message);
+        const std::string whole = head + message + ".";
+        EXPECT_EQ(text, whole.substr(0, 1023)) << length;
+    }
+    EXPECT_EQ(ui::StartupFailureText("E", "m.exe", 0, std::string(2000, 'x')).size(), 1023u);
+    EXPECT_EQ(ui::StartupFailureText("E", "m.exe", 0, std::string(1023 - head.size() - 1, 'x')).back(), '.');
+}
+
+}  // namespace

@@ -1,0 +1,212 @@
+#include "ui/MessageForm.h"
+
+#include <vector>
+
+#include "repair/Errors.h"
+#include "ui/Application.h"
+#include "ui/ModalScope.h"
+#include "ui/ShellRules.h"
+
+namespace ui {
+namespace {
+
+// A font the dialog made; deleted with it.
+struct OwnedFont {
+    HFONT handle = nullptr;
+    explicit OwnedFont(HFONT font) : handle(font) {}
+    ~OwnedFont() {
+        if (handle != nullptr) DeleteObject(handle);
+    }
+    OwnedFont(const OwnedFont&) = delete;
+    OwnedFont& operator=(const OwnedFont&) = delete;
+};
+
+// The screen's device context with a font selected, for measuring.
+struct ScreenDC {
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ previous = nullptr;
+    explicit ScreenDC(HFONT font) { previous = SelectObject(dc, font); }
+    ~ScreenDC() {
+        SelectObject(dc, previous);
+        ReleaseDC(nullptr, dc);
+    }
+    ScreenDC(const ScreenDC&) = delete;
+    ScreenDC& operator=(const ScreenDC&) = delete;
+};
+
+HFONT CreateMessageFont() {
+    NONCLIENTMETRICSA metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+        return nullptr;
+    }
+    return CreateFontIndirectA(&metrics.lfMessageFont);
+}
+
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
+
+class MessageForm {
+public:
+    MessageForm(const std::string& caption, const std::string& text) : caption_(caption), text_(text) {}
+
+    void ShowModal(HINSTANCE instance, HWND owner) {
+        Register(instance);
+        const HFONT font =
+            font_.handle != nullptr ? font_.handle : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+        const MessageLayout layout = Measure(font);
+
+        RECT frame{0, 0, layout.clientWidth, layout.clientHeight};
+        AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+        const int width = frame.right - frame.left;
+        const int height = frame.bottom - frame.top;
+        const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+        const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+        window_ = CreateWindowExA(kExStyle, kMessageFormClass, caption_.c_str(), kStyle, left, top, width,
+                                  height, owner, nullptr, instance, this);
+        if (window_ == nullptr) return;
+
+        const Box& t = layout.text;
+        HWND label =
+            CreateWindowExA(0, "STATIC", text_.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, t.left,
+                            t.top, t.width, t.height, window_, nullptr, instance, nullptr);
+        const Box& b = layout.buttons.front();
+        HWND button =
+            CreateWindowExA(0, "BUTTON", kOkCaption, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+                            b.left, b.top, b.width, b.height, window_,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)), instance, nullptr);
+        SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+
+        {
+            DisabledWindows others(window_);
+            ShowWindow(window_, SW_SHOWNORMAL);
+            SetFocus(button);
+            Application::Instance().FormVisibilityChanged();
+            RunModalLoop();
+            // The other windows are enabled again before this one goes, so that one of them is activated.
+        }
+        DestroyWindow(window_);
+        window_ = nullptr;
+        Application::Instance().FormVisibilityChanged();
+    }
+
+private:
+    static void Register(HINSTANCE instance) {
+        WNDCLASSA windowClass{};
+        if (GetClassInfoA(instance, kMessageFormClass, &windowClass)) return;
+        windowClass.lpfnWndProc = WindowProc;
+        windowClass.hInstance = instance;
+        windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        windowClass.lpszClassName = kMessageFormClass;
+        RegisterClassA(&windowClass);
+    }
+
+    MessageLayout Measure(HFONT font) const {
+        ScreenDC screen(font);
+        SIZE alphabet{};
+        GetTextExtentPoint32A(screen.dc, kAlphabet, 52, &alphabet);
+        RECT textRect{0, 0, GetSystemMetrics(SM_CXSCREEN) / 2, 0};
+        DrawTextA(screen.dc, text_.c_str(), -1, &textRect,
+                  DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+        RECT captionRect{0, 0, 0, 0};
+        DrawTextA(screen.dc, kOkCaption, -1, &captionRect, DT_CALCRECT | DT_SINGLELINE);
+
+        MessageMeasures measures;
+        measures.units = UnitsFromAlphabet(alphabet.cx, alphabet.cy);
+        measures.textWidth = textRect.right - textRect.left;
+        measures.textHeight = textRect.bottom - textRect.top;
+        measures.captionWidth = captionRect.right - captionRect.left;
+        measures.buttonCount = 1;
+        return LayOutMessage(measures);
+    }
+
+    void RunModalLoop() {
+        MSG msg;
+        while (!done_) {
+            const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+            if (got == 0) {
+                // The program is ending: leave the quit for the main loop.
+                PostQuitMessage(static_cast<int>(msg.wParam));
+                break;
+            }
+            if (got == -1) break;
+            if (IsCopyKey(msg)) {
+                CopyToClipboard();
+                continue;
+            }
+            if (IsDialogMessageA(window_, &msg)) continue;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+
+    // Ctrl+C with no other modifier, in this dialog.
+    bool IsCopyKey(const MSG& msg) const {
+        if (msg.message != WM_KEYDOWN || msg.wParam != 'C') return false;
+        if (msg.hwnd != window_ && GetAncestor(msg.hwnd, GA_ROOT) != window_) return false;
+        const auto down = [](int key) { return GetKeyState(key) < 0; };
+        return down(VK_CONTROL) && !down(VK_SHIFT) && !down(VK_MENU) && !down(VK_LWIN) && !down(VK_RWIN);
+    }
+
+    void CopyToClipboard() {
+        MessageBeep(0);
+        const std::string copied = MessageClipboardText(caption_, text_, {kOkCaption});
+        if (!OpenClipboard(window_)) {
+            Application::Instance().ShowException(repair::Error("Exception", kCannotOpenClipboard));
+            return;
+        }
+        EmptyClipboard();
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, copied.size() + 1);
+        if (memory != nullptr) {
+            void* bytes = GlobalLock(memory);
+            if (bytes != nullptr) {
+                CopyMemory(bytes, copied.c_str(), copied.size() + 1);
+                GlobalUnlock(memory);
+                if (SetClipboardData(CF_TEXT, memory) != nullptr) memory = nullptr;  // now the clipboard's
+            }
+            if (memory != nullptr) GlobalFree(memory);
+        }
+        CloseClipboard();
+    }
+
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_NCCREATE) {
+            auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+            SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        }
+        auto* self = reinterpret_cast<MessageForm*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+        if (self != nullptr) {
+            switch (message) {
+                case WM_COMMAND:
+                    // The one button is both the default (Enter) and the cancel button (Esc).
+                    if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) self->done_ = true;
+                    return 0;
+                case WM_CLOSE:
+                    self->done_ = true;
+                    return 0;
+                case DM_GETDEFID:
+                    return MAKELRESULT(IDOK, DC_HASDEFID);
+                default:
+                    break;
+            }
+        }
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+
+    std::string caption_;
+    std::string text_;
+    OwnedFont font_{CreateMessageFont()};
+    HWND window_ = nullptr;
+    bool done_ = false;
+};
+
+}  // namespace
+
+void ShowMessageForm(HINSTANCE instance, HWND owner, const std::string& caption, const std::string& text) {
+    MessageForm form(caption, text);
+    form.ShowModal(instance, owner);
+}
+
+}  // namespace ui
