@@ -3,10 +3,11 @@
 #include <cstdint>
 
 namespace ui {
+namespace {
 
+// value * numerator / denominator, halves away from zero; a zero denominator leaves the value as it is.
 int ScaleRounded(int value, int numerator, int denominator) {
-    if (denominator == 0)
-        return value;
+    if (denominator == 0) return value;
     const std::int64_t product = static_cast<std::int64_t>(value) * numerator;
     std::int64_t magnitude = product < 0 ? -product : product;
     const std::int64_t divisor = denominator < 0 ? -static_cast<std::int64_t>(denominator) : denominator;
@@ -15,10 +16,15 @@ int ScaleRounded(int value, int numerator, int denominator) {
     return static_cast<int>(negative ? -magnitude : magnitude);
 }
 
+}  // namespace
+
 int ScaledFontHeight(int designFontHeight, int designPixelsPerInch, int screenPixelsPerInch) {
-    if (screenPixelsPerInch == designPixelsPerInch)
-        return designFontHeight;
+    if (screenPixelsPerInch == designPixelsPerInch) return designFontHeight;
     return ScaleRounded(designFontHeight, screenPixelsPerInch, designPixelsPerInch);
+}
+
+int LayoutScale::operator()(int designPixels) const {
+    return Identity() ? designPixels : ScaleRounded(designPixels, measuredTextHeight, designTextHeight);
 }
 
 }  // namespace ui

@@ -7,9 +7,7 @@ namespace ui {
 
 inline constexpr int kDesignPixelsPerInch = 96;
 
-// value * numerator / denominator rounded to the nearest integer, halves away from zero (as MulDiv does).
-// A zero denominator leaves the value as it is.
-int ScaleRounded(int value, int numerator, int denominator);
+// Both scalings round to the nearest integer, halves away from zero (as MulDiv rounds).
 
 // The font height (negative: character height) for a screen of `screenPixelsPerInch`.
 int ScaledFontHeight(int designFontHeight, int designPixelsPerInch, int screenPixelsPerInch);
@@ -20,9 +18,7 @@ struct LayoutScale {
     int designTextHeight = 12;
 
     bool Identity() const { return measuredTextHeight == designTextHeight || designTextHeight == 0; }
-    int operator()(int designPixels) const {
-        return Identity() ? designPixels : ScaleRounded(designPixels, measuredTextHeight, designTextHeight);
-    }
+    int operator()(int designPixels) const;
 };
 
 }  // namespace ui

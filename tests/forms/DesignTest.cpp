@@ -9,8 +9,7 @@ using Kind = DesignValue::Kind;
 
 const DesignProperty& Find(const DesignObject& object, const std::string& name) {
     for (const DesignProperty& property : object.properties) {
-        if (property.name == name)
-            return property;
+        if (property.name == name) return property;
     }
     throw std::runtime_error("no property " + name);
 }

@@ -13,14 +13,12 @@ namespace {
 // The wide strings of the resource, joined, with the escapes the resource compiler understands.
 std::u16string DesignFromResourceScript(const std::string& path) {
     std::ifstream file(path);
-    if (!file)
-        throw std::runtime_error("cannot read " + path);
+    if (!file) throw std::runtime_error("cannot read " + path);
     std::u16string text;
     std::string line;
     while (std::getline(file, line)) {
         const std::size_t open = line.find("L\"");
-        if (open == std::string::npos || line.find("//") < open)
-            continue;
+        if (open == std::string::npos || line.find("//") < open) continue;
         for (std::size_t i = open + 2; i < line.size() && line[i] != '"'; ++i) {
             if (static_cast<unsigned char>(line[i]) >= 0x80)
                 throw std::runtime_error("non-ASCII byte: " + line);
@@ -47,8 +45,7 @@ std::u16string DesignFromResourceScript(const std::string& path) {
 
 const DesignValue& Value(const DesignObject& object, const std::string& name) {
     for (const DesignProperty& property : object.properties) {
-        if (property.name == name)
-            return property.value;
+        if (property.name == name) return property.value;
     }
     throw std::runtime_error(object.name + " has no " + name);
 }

@@ -1,0 +1,53 @@
+#include "tests/forms/RecordingApplication.h"
+
+#include "repair/Errors.h"
+#include "ui/Application.h"
+
+namespace forms_test {
+
+ApplicationRecord& Recorded() {
+    static ApplicationRecord record;
+    return record;
+}
+
+}  // namespace forms_test
+
+namespace ui {
+
+Application& Application::Instance() {
+    static Application application;
+    return application;
+}
+
+void Application::Initialize(HINSTANCE instance, int showCommand) {
+    instance_ = instance;
+    showCommand_ = showCommand;
+    title_ = "FormsTest";
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = "TApplication";
+    RegisterClassA(&windowClass);
+    window_ = CreateWindowExA(0, "TApplication", title_.c_str(), WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                              instance, nullptr);
+}
+
+void Application::Terminate() {
+    terminated_ = true;
+    ++forms_test::Recorded().terminations;
+}
+
+void Application::ShowMessage(const std::string& text) {
+    forms_test::Recorded().messages.push_back(text);
+}
+
+void Application::ShowException(const std::exception& error) {
+    const auto* own = dynamic_cast<const repair::Error*>(&error);
+    forms_test::Recorded().errors.push_back({own != nullptr ? own->ClassName() : "", error.what()});
+}
+
+void Application::FormVisibilityChanged() {
+    ++forms_test::Recorded().visibilityChanges;
+}
+
+}  // namespace ui

@@ -1,0 +1,385 @@
+#include "ui/Form.h"
+
+#include <algorithm>
+
+#include "repair/Errors.h"
+#include "ui/Application.h"
+#include "ui/Button.h"
+#include "ui/Control.h"
+#include "ui/Timer.h"
+
+namespace ui {
+namespace {
+
+// Runs `work`; an error that escapes it goes to the error box. Errors must never unwind through the
+// system's code that called a window procedure.
+template <class Work>
+void Guarded(Work&& work) {
+    try {
+        work();
+    } catch (const std::exception& error) {
+        Application::Instance().ShowException(error);
+    } catch (...) {
+        Application::Instance().ShowException(repair::Error("Exception", "未知的错误"));
+    }
+}
+
+int SystemColor(const std::string& name) {
+    if (name == "clBtnFace") return COLOR_BTNFACE;
+    if (name == "clWindow") return COLOR_WINDOW;
+    if (name == "clWindowText") return COLOR_WINDOWTEXT;
+    if (name == "clBtnText") return COLOR_BTNTEXT;
+    RaiseInvalidPropertyValue();
+}
+
+int Charset(const DesignValue& value) {
+    if (value.kind == DesignValue::Kind::Integer) {
+        if (value.integer < 0 || value.integer > 255) RaiseInvalidPropertyValue();
+        return value.integer;
+    }
+    const std::string& name = DesignReader::Identifier(value);
+    if (name == "ANSI_CHARSET") return ANSI_CHARSET;
+    if (name == "DEFAULT_CHARSET") return DEFAULT_CHARSET;
+    if (name == "GB2312_CHARSET") return GB2312_CHARSET;
+    RaiseInvalidPropertyValue();
+}
+
+template <std::size_t N>
+void RequireAllIn(const std::vector<std::string>& names, const char* const (&allowed)[N]) {
+    for (const std::string& name : names) {
+        if (std::find(std::begin(allowed), std::end(allowed), name) == std::end(allowed))
+            RaiseInvalidPropertyValue();
+    }
+}
+
+bool Has(const std::vector<std::string>& names, const char* name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+const std::string& NameOrClass(const TComponent& component) {
+    static thread_local std::string className;
+    if (!component.Name().empty()) return component.Name();
+    className = component.ClassName();
+    return className;
+}
+
+}  // namespace
+
+void RunEvent(const TNotifyEvent& handler, TComponent* sender) {
+    if (handler) Guarded([&] { handler(sender); });
+}
+
+TForm::TForm(std::string className) : TComponent(std::string()), className_(std::move(className)) {}
+
+TForm::~TForm() {
+    if (handle_ != nullptr) {
+        SetWindowLongPtrA(handle_, GWLP_USERDATA, 0);
+        DestroyWindow(handle_);
+    }
+}
+
+bool TForm::Visible() const {
+    return handle_ != nullptr && IsWindowVisible(handle_);
+}
+
+void TForm::Show(int showCommand) {
+    const bool wasHidden = !Visible();
+    if (wasHidden) RunEvent(OnShow, this);
+    ShowWindow(handle_, showCommand);
+    if (wasHidden) {
+        if (TControl* first = FirstTabStop()) SetFocus(first->Handle());
+    }
+    Application::Instance().FormVisibilityChanged();
+}
+
+void TForm::Close() {
+    ShowWindow(handle_, SW_HIDE);
+    Application::Instance().FormVisibilityChanged();
+    if (Application::Instance().MainForm() == this) Application::Instance().Terminate();
+}
+
+void TForm::SetProperty(const std::string& property, const DesignValue& value, const DesignReader& reader) {
+    static const char* const kBorderIcons[] = {"biSystemMenu", "biMinimize", "biMaximize"};
+    static const char* const kBorderStyles[] = {"bsNone", "bsSingle", "bsSizeable", "bsDialog"};
+    static const char* const kFontStyles[] = {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"};
+    if (property == "Caption") {
+        frame_.caption = DesignReader::Text(value);
+    } else if (property == "Left") {
+        frame_.left = DesignReader::Integer(value);
+    } else if (property == "Top") {
+        frame_.top = DesignReader::Integer(value);
+    } else if (property == "ClientWidth") {
+        frame_.clientWidth = DesignReader::Integer(value);
+    } else if (property == "ClientHeight") {
+        frame_.clientHeight = DesignReader::Integer(value);
+    } else if (property == "BorderStyle") {
+        frame_.borderStyle = DesignReader::Identifier(value);
+        RequireAllIn({frame_.borderStyle}, kBorderStyles);
+    } else if (property == "BorderIcons") {
+        frame_.borderIcons = DesignReader::Set(value);
+        RequireAllIn(frame_.borderIcons, kBorderIcons);
+    } else if (property == "Position") {
+        const std::string& position = DesignReader::Identifier(value);
+        if (position != "poDesigned" && position != "poScreenCenter") RaiseInvalidPropertyValue();
+        frame_.centred = position == "poScreenCenter";
+    } else if (property == "Color") {
+        frame_.color = SystemColor(DesignReader::Identifier(value));
+    } else if (property == "Font.Color") {
+        frame_.fontColor = SystemColor(DesignReader::Identifier(value));
+    } else if (property == "Font.Name") {
+        frame_.fontName = DesignReader::Text(value);
+    } else if (property == "Font.Height") {
+        frame_.fontHeight = DesignReader::Integer(value);
+    } else if (property == "Font.Charset") {
+        frame_.fontCharset = Charset(value);
+    } else if (property == "Font.Style") {
+        frame_.fontStyle = DesignReader::Set(value);
+        RequireAllIn(frame_.fontStyle, kFontStyles);
+    } else if (property == "PixelsPerInch") {
+        frame_.pixelsPerInch = DesignReader::Integer(value);
+        if (frame_.pixelsPerInch <= 0) RaiseInvalidPropertyValue();
+    } else if (property == "TextHeight") {
+        frame_.textHeight = DesignReader::Integer(value);
+        if (frame_.textHeight < 0) RaiseInvalidPropertyValue();
+    } else if (property == "OnCreate") {
+        OnCreate = reader.Handler(value);
+    } else if (property == "OnShow") {
+        OnShow = reader.Handler(value);
+    } else {
+        TComponent::SetProperty(property, value, reader);
+    }
+}
+
+void TForm::LoadDesign(const char* resourceName) {
+    HMODULE module = GetModuleHandleA(nullptr);
+    HRSRC resource = FindResourceA(module, resourceName, MAKEINTRESOURCEA(10) /* RT_RCDATA */);
+    HGLOBAL loaded = resource != nullptr ? LoadResource(module, resource) : nullptr;
+    const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
+    if (bytes == nullptr) repair::Error("EResNotFound", std::string("找不到资源 ") + resourceName).Raise();
+    const std::size_t size = SizeofResource(module, resource);
+    LoadDesignText(Utf16FromLittleEndian(std::string_view(static_cast<const char*>(bytes), size)));
+}
+
+void TForm::LoadDesignText(std::u16string_view text) {
+    const DesignObject design = ParseDesign(text);
+    if (design.className != className_) {
+        repair::Error("EReadError", "窗体设计的类 " + design.className + " 不是 " + className_).Raise();
+    }
+    SetName(design.name);
+    DesignReader reader(handlers_);
+    ApplyProperties(*this, design, reader);
+    CreateFontAndScale(reader);
+    CreateFormWindow(reader);
+
+    for (const DesignObject& child : design.children) {
+        const auto found = std::find_if(components_.begin(), components_.end(),
+                                        [&](const TComponent* c) { return c->Name() == child.name; });
+        if (found == components_.end()) {
+            repair::Error("EComponentError", "组件 " + child.name + " 不存在").Raise();
+        }
+        TComponent& component = **found;
+        if (child.className != component.ClassName() || !child.children.empty()) {
+            repair::Error("EComponentError", "组件 " + child.name + " 不是 " + child.className).Raise();
+        }
+        if (auto* control = dynamic_cast<TControl*>(&component)) control->CreateHandle();
+        ApplyProperties(component, child, reader);
+        component.Loaded();
+    }
+    ArrangeTabOrder();
+    RunEvent(OnCreate, this);
+}
+
+void TForm::ApplyProperties(TComponent& component, const DesignObject& design, const DesignReader& reader) {
+    for (const DesignProperty& property : design.properties) {
+        try {
+            component.SetProperty(property.name, property.value, reader);
+        } catch (const repair::Error& error) {
+            if (error.ClassName() == "EReadError") throw;  // the first error is the one reported
+            ReadError(NameOrClass(component), property.name, error.Message()).Raise();
+        } catch (const std::exception& error) {
+            ReadError(NameOrClass(component), property.name, error.what()).Raise();
+        }
+    }
+}
+
+// The font follows the screen's pixels per inch; positions and sizes then follow the height of "0" in
+// that font against the height the design was made with.
+void TForm::CreateFontAndScale(DesignReader& reader) {
+    HDC screen = GetDC(nullptr);
+    const int pixelsPerInch = GetDeviceCaps(screen, LOGPIXELSY);
+    const int height = ScaledFontHeight(frame_.fontHeight, frame_.pixelsPerInch, pixelsPerInch);
+    font_.reset(CreateFontA(height, 0, 0, 0, Has(frame_.fontStyle, "fsBold") ? FW_BOLD : FW_NORMAL,
+                            Has(frame_.fontStyle, "fsItalic"), Has(frame_.fontStyle, "fsUnderline"),
+                            Has(frame_.fontStyle, "fsStrikeOut"), static_cast<DWORD>(frame_.fontCharset),
+                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                            DEFAULT_PITCH | FF_DONTCARE, frame_.fontName.c_str()));
+    SIZE zero{0, 0};
+    HGDIOBJ previous = SelectObject(screen, font_.get());
+    GetTextExtentPoint32A(screen, "0", 1, &zero);
+    SelectObject(screen, previous);
+    ReleaseDC(nullptr, screen);
+    reader.scale = LayoutScale{static_cast<int>(zero.cy), frame_.textHeight};
+}
+
+void TForm::CreateFormWindow(const DesignReader& reader) {
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_DBLCLKS;
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = GetSysColorBrush(frame_.color);
+    windowClass.lpszClassName = className_.c_str();
+    if (RegisterClassExA(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        repair::Error("EOSError", "无法注册窗口类 " + className_).Raise();
+    }
+
+    DWORD style = WS_POPUP | WS_CLIPSIBLINGS;
+    DWORD exStyle = 0;
+    const bool systemMenu = Has(frame_.borderIcons, "biSystemMenu");
+    if (frame_.borderStyle != "bsNone") style |= WS_CAPTION | (systemMenu ? WS_SYSMENU : 0);
+    if (frame_.borderStyle == "bsDialog") {
+        // Fixed size, no minimise or maximise box, no icon.
+        exStyle |= WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
+    } else if (frame_.borderStyle != "bsNone") {
+        if (frame_.borderStyle == "bsSizeable") style |= WS_THICKFRAME;
+        if (systemMenu && Has(frame_.borderIcons, "biMinimize")) style |= WS_MINIMIZEBOX;
+        if (systemMenu && Has(frame_.borderIcons, "biMaximize")) style |= WS_MAXIMIZEBOX;
+    }
+    RECT bounds{0, 0, reader.scale(frame_.clientWidth), reader.scale(frame_.clientHeight)};
+    AdjustWindowRectEx(&bounds, style, FALSE, exStyle);
+    const int width = bounds.right - bounds.left;
+    const int height = bounds.bottom - bounds.top;
+    int left = frame_.left;
+    int top = frame_.top;
+    if (frame_.centred) {
+        left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+        top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    }
+    CreateWindowExA(exStyle, className_.c_str(), frame_.caption.c_str(), style, left, top, width, height,
+                    Application::Instance().Handle(), nullptr, GetModuleHandleA(nullptr), this);
+    if (handle_ == nullptr) repair::Error("EOSError", "无法创建窗口 " + className_).Raise();
+    // The system menu of a fixed frame offers neither size nor maximise.
+    if (frame_.borderStyle == "bsDialog" && systemMenu) {
+        HMENU menu = GetSystemMenu(handle_, FALSE);
+        DeleteMenu(menu, SC_SIZE, MF_BYCOMMAND);
+        DeleteMenu(menu, SC_MINIMIZE, MF_BYCOMMAND);
+        DeleteMenu(menu, SC_MAXIMIZE, MF_BYCOMMAND);
+        DeleteMenu(menu, SC_RESTORE, MF_BYCOMMAND);
+    }
+}
+
+// Tab visits the controls in the order of the system's child list, so they are put in tab order there.
+void TForm::ArrangeTabOrder() {
+    tabOrder_.clear();
+    for (TComponent* component : components_) {
+        auto* control = dynamic_cast<TControl*>(component);
+        if (control != nullptr && control->Handle() != nullptr && control->TabOrder() >= 0) {
+            tabOrder_.push_back(control);
+        }
+    }
+    std::stable_sort(tabOrder_.begin(), tabOrder_.end(),
+                     [](const TControl* a, const TControl* b) { return a->TabOrder() < b->TabOrder(); });
+    for (TControl* control : tabOrder_) {
+        SetWindowPos(control->Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+}
+
+TControl* TForm::ControlOf(HWND window) const {
+    for (TComponent* component : components_) {
+        auto* control = dynamic_cast<TControl*>(component);
+        if (control != nullptr && control->Handle() == window) return control;
+    }
+    return nullptr;
+}
+
+TTimer* TForm::TimerOf(UINT_PTR id) const {
+    for (TComponent* component : components_) {
+        auto* timer = dynamic_cast<TTimer*>(component);
+        if (timer != nullptr && timer->Id() == id) return timer;
+    }
+    return nullptr;
+}
+
+TControl* TForm::FirstTabStop() const {
+    for (TControl* control : tabOrder_) {
+        if (control->TabStop() && IsWindowVisible(control->Handle()) && IsWindowEnabled(control->Handle())) {
+            return control;
+        }
+    }
+    return nullptr;
+}
+
+TControl* TForm::FocusedButton() const {
+    TControl* focused = ControlOf(GetFocus());
+    return dynamic_cast<TButton*>(focused) != nullptr ? focused : nullptr;
+}
+
+LRESULT CALLBACK TForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    TForm* form = nullptr;
+    if (message == WM_NCCREATE) {
+        form = static_cast<TForm*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        form->handle_ = window;
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    } else {
+        form = reinterpret_cast<TForm*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    }
+    if (form == nullptr) return DefWindowProcA(window, message, wParam, lParam);
+    LRESULT result = 0;
+    Guarded([&] { result = form->HandleMessage(message, wParam, lParam); });
+    return result;
+}
+
+LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND: {
+            TControl* control = ControlOf(reinterpret_cast<HWND>(lParam));
+            WORD code = HIWORD(wParam);
+            // Enter in the program's message loop (IsDialogMessage) asks for IDOK when no default button
+            // answered: it presses the focused button.
+            if (control == nullptr && LOWORD(wParam) == IDOK) {
+                control = FocusedButton();
+                code = BN_CLICKED;
+            }
+            if (control == nullptr) break;
+            Guarded([&] { control->Notify(code); });
+            return 0;
+        }
+        case DM_GETDEFID:
+            // The focused button is the one Enter presses.
+            if (TControl* button = FocusedButton()) return MAKELRESULT(button->Id(), DC_HASDEFID);
+            return 0;
+        case WM_TIMER:
+            if (TTimer* timer = TimerOf(wParam)) {
+                Guarded([&] { timer->Tick(); });
+                return 0;
+            }
+            break;
+        case WM_ACTIVATE:
+            // Keep the focus in the form across activations (message dialogs, error boxes).
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                if (focus != nullptr && IsChild(handle_, focus)) savedFocus_ = focus;
+            } else if (HIWORD(wParam) == 0) {
+                HWND focus = savedFocus_ != nullptr && IsWindow(savedFocus_) ? savedFocus_ : nullptr;
+                if (focus == nullptr) {
+                    if (TControl* first = FirstTabStop()) focus = first->Handle();
+                }
+                SetFocus(focus != nullptr ? focus : handle_);
+            }
+            return 0;
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN: {
+            HDC dc = reinterpret_cast<HDC>(wParam);
+            SetTextColor(dc, GetSysColor(frame_.fontColor));
+            SetBkColor(dc, GetSysColor(frame_.color));
+            return reinterpret_cast<LRESULT>(GetSysColorBrush(frame_.color));
+        }
+        case WM_CLOSE:
+            Close();
+            return 0;
+    }
+    return DefWindowProcA(handle_, message, wParam, lParam);
+}
+
+}  // namespace ui
