@@ -1,0 +1,1176 @@
+// Drives the real MdacRepair.exe under Wine through one named scenario and checks what a user and the
+// machine would see: the window, its countdown, the completion message, the error box, the copied files,
+// the registrations started and the exit code.
+//
+//   e2e_driver <scenario> <MdacRepair.exe> <regsvr32 stand-in.exe>
+//   e2e_driver --install-regsvr <regsvr32 stand-in.exe>    (fixture: put the stand-in in place)
+//   e2e_driver --restore-regsvr                             (fixture: put the system's regsvr32 back)
+//
+// Each scenario lays out its own folder C:\e2e\<scenario>\ with the program and its "xp" and "w7"
+// folders, gives the program its own shared folder and registration log, and so runs beside the others.
+// A 64-bit program: it starts at once under Wine, while the 32-bit program under test takes most of a
+// minute, so every wait here is generous and every countdown is timed from the window's appearance.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// How long the 32-bit program may take to show its window (about 45 s alone, more beside other tests).
+constexpr auto kStartTimeout = 300s;
+// How long a step inside the running program may take (a run, a dialog, an exit).
+constexpr auto kStepTimeout = 60s;
+
+constexpr wchar_t kFormClass[] = L"TForm1";
+constexpr wchar_t kFormCaption[] = L"mdac修复工具";
+constexpr wchar_t kMessageClass[] = L"TMessageForm";
+constexpr wchar_t kErrorBoxClass[] = L"#32770";
+constexpr wchar_t kTitle[] = L"Mdacrepair";
+constexpr wchar_t kStandInKeptAside[] = L"regsvr32-e2e-original.exe";
+
+// ---------------------------------------------------------------------------------------------------
+// Reporting
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string result(size, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
+                        nullptr);
+    return result;
+}
+
+// Shows control characters, so a CR LF in a message is visible in the report.
+std::string Shown(const std::wstring& text) {
+    std::wstring shown;
+    for (wchar_t c : text) {
+        if (c == L'\r') {
+            shown += L"\\r";
+        } else if (c == L'\n') {
+            shown += L"\\n";
+        } else {
+            shown += c;
+        }
+    }
+    return "\"" + Utf8(shown) + "\"";
+}
+
+struct Failure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+int failures = 0;
+
+void Say(const std::string& line) {
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+// A check that the scenario can go on after; a failed one is counted and reported at the end.
+bool Expect(bool holds, const std::string& what) {
+    Say((holds ? "  ok    " : "  FAIL  ") + what);
+    if (!holds) ++failures;
+    return holds;
+}
+
+// A check the rest of the scenario depends on.
+void Require(bool holds, const std::string& what) {
+    if (!Expect(holds, what)) throw Failure(what);
+}
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::string Seconds(double seconds) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.2f s", seconds);
+    return buffer;
+}
+
+void Pause(std::chrono::milliseconds span) {
+    Sleep(static_cast<DWORD>(span.count()));
+}
+
+// Polls `ready` until it holds or `timeout` passes; true when it held.
+bool WaitUntil(const std::function<bool()>& ready, std::chrono::milliseconds timeout,
+               std::chrono::milliseconds poll = 20ms) {
+    const auto end = Clock::now() + timeout;
+    for (;;) {
+        if (ready()) return true;
+        if (Clock::now() >= end) return false;
+        Pause(poll);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Files
+
+// A Unix path from the build (CTest passes those) is reached through Wine's drive Z:.
+std::wstring WindowsPath(std::wstring path) {
+    if (!path.empty() && path[0] == L'/') {
+        std::replace(path.begin(), path.end(), L'/', L'\\');
+        path = L"Z:" + path;
+    }
+    return path;
+}
+
+bool IsFile(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsDirectory(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring Parent(const std::wstring& path) {
+    return path.substr(0, path.find_last_of(L'\\'));
+}
+
+void MakeDirectories(const std::wstring& path) {
+    if (path.size() <= 3 || IsDirectory(path)) return;
+    MakeDirectories(Parent(path));
+    if (!CreateDirectoryW(path.c_str(), nullptr) && !IsDirectory(path)) {
+        throw Failure("cannot make folder " + Utf8(path));
+    }
+}
+
+void RemoveTree(const std::wstring& path) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring child = path + L"\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(child);
+            } else {
+                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(child.c_str());
+            }
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+    MakeDirectories(Parent(path));
+    const HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) throw Failure("cannot write " + Utf8(path));
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+// The file's bytes; `exists` tells a missing file from an empty one.
+std::string ReadBytes(const std::wstring& path, bool* exists = nullptr) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (exists) *exists = file != INVALID_HANDLE_VALUE;
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::string bytes;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+void CopyOrFail(const std::wstring& from, const std::wstring& to) {
+    MakeDirectories(Parent(to));
+    if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) {
+        throw Failure("cannot copy " + Utf8(from) + " to " + Utf8(to));
+    }
+}
+
+std::string CodePage936(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int size =
+        WideCharToMultiByte(936, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string result(size, '\0');
+    WideCharToMultiByte(936, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
+                        nullptr);
+    return result;
+}
+
+std::wstring FromUtf8(const std::string& text) {
+    if (text.empty()) return {};
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring result(size, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size);
+    return result;
+}
+
+std::wstring SystemWow64Directory() {
+    wchar_t buffer[MAX_PATH] = {};
+    if (GetSystemWow64DirectoryW(buffer, MAX_PATH) == 0)
+        throw Failure("this prefix has no 32-bit system folder");
+    return buffer;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The stand-in regsvr32. A 32-bit program's system folder is syswow64 in this 64-bit prefix; a file
+// there that is not one of Wine's own placeholders is run as it is, so the stand-in goes in its place.
+
+int InstallStandIn(const std::wstring& standIn) {
+    const std::wstring folder = SystemWow64Directory();
+    const std::wstring system = folder + L"\\regsvr32.exe", aside = folder + L"\\" + kStandInKeptAside;
+    if (!IsFile(aside) && !CopyFileW(system.c_str(), aside.c_str(), TRUE)) {
+        Say("cannot keep " + Utf8(system) + " aside");
+        return 1;
+    }
+    if (!CopyFileW(standIn.c_str(), system.c_str(), FALSE)) {
+        Say("cannot put the stand-in at " + Utf8(system));
+        return 1;
+    }
+    Say("stand-in regsvr32 installed at " + Utf8(system) + "; the system's one kept as " + Utf8(aside));
+    return 0;
+}
+
+int RestoreStandIn() {
+    const std::wstring folder = SystemWow64Directory();
+    const std::wstring system = folder + L"\\regsvr32.exe", aside = folder + L"\\" + kStandInKeptAside;
+    if (!IsFile(aside)) {
+        Say("nothing to restore: " + Utf8(aside) + " is absent");
+        return 0;
+    }
+    if (!CopyFileW(aside.c_str(), system.c_str(), FALSE) || !DeleteFileW(aside.c_str())) {
+        Say("cannot put the system's regsvr32 back at " + Utf8(system));
+        return 1;
+    }
+    Say("the system's regsvr32 is back at " + Utf8(system));
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Windows of the program
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
+}
+
+// The text by WM_GETTEXT; the program's thread may be busy in a run, hence the time limit.
+std::wstring TextOf(HWND window) {
+    wchar_t text[2048] = {};
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 10000,
+                             &copied)) {
+        return L"<no answer to WM_GETTEXT>";
+    }
+    return std::wstring(text, std::min<DWORD_PTR>(copied, 2047));
+}
+
+LRESULT Ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, 10000, &result);
+    return static_cast<LRESULT>(result);
+}
+
+std::vector<HWND> TopWindowsOf(DWORD processId, const std::wstring& className) {
+    struct Search {
+        DWORD processId;
+        const std::wstring* className;
+        std::vector<HWND> found;
+    } search{processId, &className, {}};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(data);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == s.processId && ClassOf(window) == *s.className) s.found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::vector<HWND> ChildrenOf(HWND parent, const std::wstring& className) {
+    struct Search {
+        HWND parent;
+        const std::wstring* className;
+        std::vector<HWND> found;
+    } search{parent, &className, {}};
+    EnumChildWindows(
+        parent,
+        [](HWND window, LPARAM data) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(data);
+            if (GetParent(window) == s.parent && ClassOf(window) == *s.className) s.found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND OneChild(HWND parent, const std::wstring& className, const std::string& name) {
+    const std::vector<HWND> found = ChildrenOf(parent, className);
+    Require(found.size() == 1, name + " is the one " + Utf8(className) + " control (found " +
+                                   std::to_string(found.size()) + ")");
+    return found.front();
+}
+
+// A control's rectangle in its parent's client coordinates.
+RECT PlaceOf(HWND control) {
+    RECT place{};
+    GetWindowRect(control, &place);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&place), 2);
+    return place;
+}
+
+void Press(HWND button) {
+    PostMessageW(button, BM_CLICK, 0, 0);
+}
+
+void PressKey(HWND window, WPARAM key) {
+    const UINT scan = MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_VSC);
+    PostMessageW(window, WM_KEYDOWN, key, 1 | (scan << 16));
+    PostMessageW(window, WM_KEYUP, key, 1 | (scan << 16) | (3u << 30));
+}
+
+// The window the program's thread gives the keyboard to.
+HWND FocusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+    return info.hwndFocus;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Screen captures. Wine keeps each window's pixels in the process that draws it, so a GDI copy of the
+// screen from here comes out blank; the X server holds the real picture, and ImageMagick's "import"
+// (a Unix program, which Wine starts like any other) takes it from there.
+
+struct Capture {
+    int width = 0, height = 0;
+    std::string rgb;  // 3 bytes a pixel, top row first
+
+    int Brightness(int x, int y) const {
+        const std::size_t at = (static_cast<std::size_t>(y) * width + x) * 3;
+        return static_cast<unsigned char>(rgb[at]) + static_cast<unsigned char>(rgb[at + 1]) +
+               static_cast<unsigned char>(rgb[at + 2]);
+    }
+};
+
+std::string UnixPath(const std::wstring& path) {
+    using ToUnix = char*(CDECL*)(const wchar_t*);
+    const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!toUnix) return {};
+    char* unixPath = toUnix(path.c_str());
+    if (!unixPath) return {};
+    std::string result = unixPath;
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    return result;
+}
+
+// Starts a Unix program. Wine gives no handle to wait on for one, so callers wait for its output.
+bool StartUnix(const std::wstring& program, const std::wstring& arguments) {
+    std::wstring commandLine = program.substr(program.find_last_of(L'\\') + 1) + L" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return false;
+    }
+    if (process.hThread) CloseHandle(process.hThread);
+    if (process.hProcess) CloseHandle(process.hProcess);
+    return true;
+}
+
+// Reads a binary PPM ("P6", maximum 255) as ImageMagick writes it.
+Capture ReadPpm(const std::string& bytes) {
+    Capture capture;
+    std::size_t at = 0;
+    std::vector<long> fields;
+    while (fields.size() < 4 && at < bytes.size()) {
+        while (at < bytes.size() && std::isspace(static_cast<unsigned char>(bytes[at]))) ++at;
+        const std::size_t begin = at;
+        while (at < bytes.size() && !std::isspace(static_cast<unsigned char>(bytes[at]))) ++at;
+        const std::string field = bytes.substr(begin, at - begin);
+        fields.push_back(fields.empty() ? (field == "P6" ? 6 : -1) : std::atol(field.c_str()));
+    }
+    ++at;  // the one blank after the header
+    if (fields.size() < 4 || fields[0] != 6 || fields[3] != 255) return capture;
+    const std::size_t size = static_cast<std::size_t>(fields[1]) * fields[2] * 3;
+    if (bytes.size() < at + size) return capture;
+    capture.width = static_cast<int>(fields[1]);
+    capture.height = static_cast<int>(fields[2]);
+    capture.rgb = bytes.substr(at, size);
+    return capture;
+}
+
+// Takes the screen's `area` into <file>.ppm (read back here) and <file>.png (to look at).
+Capture CaptureScreen(const RECT& area, const std::wstring& file) {
+    const std::string png = UnixPath(file + L".png"), ppm = UnixPath(file + L".ppm");
+    const std::wstring crop = std::to_wstring(area.right - area.left) + L"x" +
+                              std::to_wstring(area.bottom - area.top) + L"+" + std::to_wstring(area.left) +
+                              L"+" + std::to_wstring(area.top);
+    Capture capture;
+    if (ppm.empty() || !StartUnix(L"Z:\\usr\\bin\\import", L"-window root -crop " + crop +
+                                                               L" +repage -depth 8 ppm:" + FromUtf8(ppm))) {
+        return capture;
+    }
+    // Complete once the file holds every pixel its header announces.
+    WaitUntil([&] { return !(capture = ReadPpm(ReadBytes(file + L".ppm"))).rgb.empty(); }, 30s, 100ms);
+    if (!capture.rgb.empty()) StartUnix(L"Z:\\usr\\bin\\convert", FromUtf8(ppm) + L" " + FromUtf8(png));
+    return capture;
+}
+
+// Pixels within `part` clearly darker than its top left corner: the strokes of drawn text.
+int InkPixels(const Capture& capture, const RECT& part) {
+    if (capture.rgb.empty() || part.left < 0 || part.top < 0 || part.left >= capture.width ||
+        part.top >= capture.height) {
+        return 0;
+    }
+    const int background = capture.Brightness(part.left, part.top);
+    int ink = 0;
+    for (int y = std::max<LONG>(part.top, 0); y < std::min<LONG>(part.bottom, capture.height); ++y) {
+        for (int x = std::max<LONG>(part.left, 0); x < std::min<LONG>(part.right, capture.width); ++x) {
+            if (capture.Brightness(x, y) + 150 < background) ++ink;
+        }
+    }
+    return ink;
+}
+
+RECT ScreenRectOf(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The package a scenario gives the program: file lists and component files
+
+struct Entry {
+    std::wstring key;        // file name in the version folder, as the list names it
+    std::wstring value;      // destination, "路径" standing for the shared folder's "System"
+    std::wstring underBase;  // the destination below "<shared folder>\System"
+};
+
+const std::vector<Entry> kXpEntries = {
+    {L"msado15.dll", L"路径\\ado\\msado15.dll", L"\\ado\\msado15.dll"},
+    {L"msadce.dll", L"路径\\msadc\\msadce.dll", L"\\msadc\\msadce.dll"},
+    {L"oledb32.dll", L"路径\\ole db\\oledb32.dll", L"\\ole db\\oledb32.dll"},
+    // Double-byte names all the way: a folder in the key, a file name in the destination.
+    {L"组件\\数据源.dll", L"路径\\ole db\\数据源.dll", L"\\ole db\\数据源.dll"},
+};
+const std::vector<Entry> kW7Entries = {
+    {L"msado60.tlb", L"路径\\ado\\msado60.tlb", L"\\ado\\msado60.tlb"},
+    {L"msadcf.dll", L"路径\\msadc\\msadcf.dll", L"\\msadc\\msadcf.dll"},
+    {L"msdasql.dll", L"路径\\ole db\\msdasql.dll", L"\\ole db\\msdasql.dll"},
+};
+
+enum class ListKind { Full, EmptySection, Missing };
+
+std::string ComponentBytes(const std::wstring& folder, const Entry& entry) {
+    return "component " + Utf8(folder) + "\\" + Utf8(entry.key) + " shipped with the program\r\n";
+}
+
+std::string ListBytes(const std::vector<Entry>& entries) {
+    std::wstring text = L"; 组件与目标\r\n[其他]\r\nx=y\r\n[文件列表]\r\n";
+    for (const Entry& entry : entries) text += entry.key + L"=" + entry.value + L"\r\n";
+    return CodePage936(text);
+}
+
+void LayOutFolder(const std::wstring& root, const std::wstring& folder, const std::vector<Entry>& entries,
+                  ListKind kind, const std::vector<std::wstring>& leftOut) {
+    const std::wstring base = root + folder + L"\\";
+    MakeDirectories(base.substr(0, base.size() - 1));
+    if (kind == ListKind::Missing) return;
+    WriteBytes(base + L"文件列表.ini", ListBytes(kind == ListKind::Full ? entries : std::vector<Entry>{}));
+    if (kind == ListKind::EmptySection) return;
+    for (const Entry& entry : entries) {
+        if (std::find(leftOut.begin(), leftOut.end(), entry.key) == leftOut.end()) {
+            WriteBytes(base + entry.key, ComponentBytes(folder, entry));
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// One start of the program
+
+struct Setup {
+    std::wstring version = L"winxp";  // what Wine reports to the program
+    int showCommand = -1;             // STARTUPINFO show command; -1: none given
+    bool ownSharedFolder = true;      // false: the prefix's own "Common Files"
+    ListKind xp = ListKind::Full, w7 = ListKind::Full;
+    std::vector<std::wstring> leftOut;      // listed but not shipped
+    std::vector<std::wstring> preExisting;  // keys whose destination is already there
+    std::wstring regsvrSleepMs;             // stand-in's delay before it logs
+    bool decoys = false;                    // a regsvr32.exe beside the program and in its current folder
+};
+
+struct Run {
+    std::wstring name;
+    Setup setup;
+    std::wstring root;        // C:\e2e\<name>
+    std::wstring program;     // the copy under test
+    std::wstring shared;      // COMMONPROGRAMFILES as the program sees it
+    std::wstring log;         // the stand-in's log
+    std::wstring workFolder;  // the program's current folder
+    PROCESS_INFORMATION process{};
+    HWND form = nullptr, label = nullptr, button = nullptr, progress = nullptr;
+    Clock::time_point formSeen;
+
+    std::wstring SystemBase() const { return shared + L"\\System"; }
+    std::wstring Destination(const Entry& entry) const { return SystemBase() + entry.underBase; }
+    std::wstring Source(const std::wstring& folder, const Entry& entry) const {
+        return root + L"\\" + folder + L"\\" + entry.key;
+    }
+};
+
+std::wstring EnvironmentValue(const wchar_t* name) {
+    wchar_t buffer[4096] = {};
+    const DWORD length = GetEnvironmentVariableW(name, buffer, 4096);
+    return (length == 0 || length >= 4096) ? std::wstring() : std::wstring(buffer, length);
+}
+
+// The environment block for the program: ours with the given values set (an empty value removes one).
+std::wstring EnvironmentBlock(const std::map<std::wstring, std::wstring>& changes) {
+    auto less = [](const std::wstring& a, const std::wstring& b) {
+        return _wcsicmp(a.c_str(), b.c_str()) < 0;
+    };
+    std::map<std::wstring, std::wstring, decltype(less)> variables(less);
+    const wchar_t* strings = GetEnvironmentStringsW();
+    for (const wchar_t* p = strings; *p; p += wcslen(p) + 1) {
+        const std::wstring entry = p;
+        const std::size_t equals = entry.find(L'=', 1);
+        if (equals != std::wstring::npos) variables[entry.substr(0, equals)] = entry.substr(equals + 1);
+    }
+    FreeEnvironmentStringsW(const_cast<wchar_t*>(strings));
+    for (const auto& [name, value] : changes) {
+        if (value.empty()) {
+            variables.erase(name);
+        } else {
+            variables[name] = value;
+        }
+    }
+    std::wstring block;
+    for (const auto& [name, value] : variables) block += name + L"=" + value + L'\0';
+    block += L'\0';
+    return block;
+}
+
+void SetReportedVersion(const std::wstring& programName, const std::wstring& version) {
+    const std::wstring key = L"Software\\Wine\\AppDefaults\\" + programName;
+    const LSTATUS status =
+        RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Version", REG_SZ, version.c_str(),
+                        static_cast<DWORD>((version.size() + 1) * sizeof(wchar_t)));
+    if (status != ERROR_SUCCESS) throw Failure("cannot set the Windows version Wine reports");
+}
+
+Run Prepare(const std::wstring& name, const Setup& setup, const std::wstring& programUnderTest,
+            const std::wstring& standIn) {
+    Run run;
+    run.name = name;
+    run.setup = setup;
+    run.root = L"C:\\e2e\\" + name;
+    RemoveTree(run.root);
+    Require(!IsDirectory(run.root), "the scenario folder " + Utf8(run.root) + " starts empty");
+    MakeDirectories(run.root);
+
+    // Wine takes the version it reports from the program file's name, so every scenario names its copy
+    // apart; the title still reads "Mdacrepair", everything from the first "." being cut off.
+    run.program = run.root + L"\\MdacRepair." + name + L".exe";
+    CopyOrFail(programUnderTest, run.program);
+    SetReportedVersion(L"MdacRepair." + name + L".exe", setup.version);
+
+    LayOutFolder(run.root + L"\\", L"xp", kXpEntries, setup.xp, setup.leftOut);
+    LayOutFolder(run.root + L"\\", L"w7", kW7Entries, setup.w7, setup.leftOut);
+
+    // A 32-bit program's COMMONPROGRAMFILES is taken from CommonProgramFiles(x86) as it starts.
+    run.shared =
+        setup.ownSharedFolder ? run.root + L"\\common" : EnvironmentValue(L"CommonProgramFiles(x86)");
+    Require(!run.shared.empty(), "the shared folder is known: " + Utf8(run.shared));
+    if (setup.ownSharedFolder) MakeDirectories(run.shared);
+    for (const std::wstring& key : setup.preExisting) {
+        for (const Entry& entry : kXpEntries) {
+            if (entry.key == key) WriteBytes(run.Destination(entry), "an older copy already in place\r\n");
+        }
+    }
+
+    run.workFolder = run.root + L"\\work";
+    MakeDirectories(run.workFolder);
+    if (setup.decoys) {
+        CopyOrFail(standIn, run.root + L"\\regsvr32.exe");
+        CopyOrFail(standIn, run.workFolder + L"\\regsvr32.exe");
+    }
+
+    run.log = run.root + L"\\regsvr32.log";
+    const std::wstring installed = SystemWow64Directory() + L"\\regsvr32.exe";
+    Require(ReadBytes(installed) == ReadBytes(standIn), "the stand-in regsvr32 is in place at " +
+                                                            Utf8(installed) +
+                                                            " (the e2e.install fixture puts it there)");
+    return run;
+}
+
+void Start(Run& run) {
+    std::map<std::wstring, std::wstring> changes = {
+        {L"E2E_REGSVR_LOG", run.log},
+        {L"E2E_REGSVR_SLEEP_MS", run.setup.regsvrSleepMs},
+    };
+    if (run.setup.ownSharedFolder) {
+        changes[L"CommonProgramFiles"] = run.shared;
+        changes[L"CommonProgramFiles(x86)"] = run.shared;
+    }
+    std::wstring environment = EnvironmentBlock(changes);
+    std::wstring commandLine = L"\"" + run.program + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (run.setup.showCommand >= 0) {
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = static_cast<WORD>(run.setup.showCommand);
+    }
+    Require(CreateProcessW(run.program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                           CREATE_UNICODE_ENVIRONMENT, environment.data(), run.workFolder.c_str(), &startup,
+                           &run.process) != 0,
+            "the program starts: " + Utf8(run.program));
+    Say("  ..    started, Wine reporting " + Utf8(run.setup.version) + ", waiting for the window");
+}
+
+bool Exited(const Run& run) {
+    return WaitForSingleObject(run.process.hProcess, 0) == WAIT_OBJECT_0;
+}
+
+DWORD ExitCode(const Run& run) {
+    DWORD code = 0;
+    GetExitCodeProcess(run.process.hProcess, &code);
+    return code;
+}
+
+// Waits for the main window to exist (shown or not): the timers count from its creation.
+void WaitForForm(Run& run) {
+    const auto start = Clock::now();
+    const bool found = WaitUntil(
+        [&] {
+            for (HWND w : TopWindowsOf(run.process.dwProcessId, kFormClass)) run.form = w;
+            return run.form != nullptr || Exited(run);
+        },
+        kStartTimeout, 10ms);
+    run.formSeen = Clock::now();
+    Require(found && run.form != nullptr,
+            "a " + Utf8(kFormClass) + " window appears (after " + Seconds(SecondsSince(start)) + ")");
+    run.label = OneChild(run.form, L"Static", "Label1");
+    run.button = OneChild(run.form, L"Button", "Button1");
+    run.progress = OneChild(run.form, L"msctls_progress32", "ProgressBar1");
+}
+
+HWND WaitForTop(const Run& run, const std::wstring& className, const std::wstring& caption,
+                std::chrono::milliseconds timeout = kStepTimeout) {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND w : TopWindowsOf(run.process.dwProcessId, className)) {
+                if (IsWindowVisible(w) && TextOf(w) == caption) found = w;
+            }
+            return found != nullptr || Exited(run);
+        },
+        timeout);
+    return found;
+}
+
+// The completion message: its text, after checking the dialog's make.
+struct MessageDialog {
+    HWND window = nullptr, text = nullptr, ok = nullptr;
+};
+
+MessageDialog WaitForMessage(const Run& run, std::chrono::milliseconds timeout = kStepTimeout) {
+    MessageDialog dialog;
+    dialog.window = WaitForTop(run, kMessageClass, kTitle, timeout);
+    Require(dialog.window != nullptr,
+            "the message dialog (" + Utf8(kMessageClass) + ", caption \"Mdacrepair\") appears");
+    dialog.text = OneChild(dialog.window, L"Static", "the message text");
+    for (HWND b : ChildrenOf(dialog.window, L"Button")) {
+        if (TextOf(b) == L"确定") dialog.ok = b;
+    }
+    Require(dialog.ok != nullptr, "the message dialog has a \"确定\" button");
+    return dialog;
+}
+
+std::wstring ErrorBoxText(HWND box) {
+    const HWND text = GetDlgItem(box, 0xFFFF);  // a message box's text control
+    return text ? TextOf(text) : L"<no text control>";
+}
+
+void DismissErrorBox(HWND box) {
+    const HWND ok = GetDlgItem(box, IDOK);
+    Require(ok != nullptr, "the error box has an OK button");
+    Press(ok);
+    Require(WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, kStepTimeout),
+            "the error box closes on OK");
+}
+
+void ExpectExit(const Run& run, DWORD expected, std::chrono::milliseconds timeout = kStepTimeout) {
+    const bool ended = WaitUntil([&] { return Exited(run); }, timeout);
+    Expect(ended, "the program ends");
+    if (ended)
+        Expect(ExitCode(run) == expected,
+               "exit code " + std::to_string(ExitCode(run)) + " (expected " + std::to_string(expected) + ")");
+}
+
+// The stand-in's log: one (regsvr32 path, command line) per registration started.
+struct Registration {
+    std::wstring program, commandLine;
+};
+
+std::vector<Registration> Registrations(const Run& run) {
+    std::vector<Registration> found;
+    const std::wstring text = FromUtf8(ReadBytes(run.log));
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(L'\n', start);
+        if (end == std::wstring::npos) end = text.size();
+        const std::wstring line = text.substr(start, end - start);
+        const std::size_t tab = line.find(L'\t');
+        if (tab != std::wstring::npos) found.push_back({line.substr(0, tab), line.substr(tab + 1)});
+        start = end + 1;
+    }
+    return found;
+}
+
+std::vector<Registration> WaitForRegistrations(const Run& run, std::size_t expected,
+                                               std::chrono::seconds timeout) {
+    WaitUntil([&] { return Registrations(run).size() >= expected; }, timeout, 100ms);
+    Pause(1s);  // room for a stray extra one to show up
+    return Registrations(run);
+}
+
+std::wstring Lower(std::wstring text) {
+    std::transform(text.begin(), text.end(), text.begin(), towlower);
+    return text;
+}
+
+// Each entry was registered exactly once, by the command the program builds, with the system's regsvr32.
+void ExpectRegistrations(const Run& run, const std::vector<Entry>& entries,
+                         std::chrono::seconds timeout = 60s) {
+    const std::vector<Registration> found = WaitForRegistrations(run, entries.size(), timeout);
+    Expect(found.size() == entries.size(), std::to_string(found.size()) +
+                                               " registrations started (expected " +
+                                               std::to_string(entries.size()) + ", one per entry)");
+    for (const Entry& entry : entries) {
+        const std::wstring command = L"regsvr32 \"" + run.Destination(entry) + L"\" -s";
+        const auto count = std::count_if(found.begin(), found.end(),
+                                         [&](const Registration& r) { return r.commandLine == command; });
+        Expect(count == 1, "registration started once: " + Utf8(command));
+    }
+    const std::wstring system = Lower(SystemWow64Directory()),
+                       system32 = Lower(Parent(system) + L"\\system32");
+    for (const Registration& r : found) {
+        const std::wstring folder = Lower(Parent(r.program));
+        Expect(folder == system || folder == system32,
+               "the regsvr32 started is the system's: " + Utf8(r.program));
+    }
+}
+
+void ExpectCopied(const Run& run, const std::wstring& folder, const std::vector<Entry>& entries) {
+    for (const Entry& entry : entries) {
+        bool exists = false;
+        const std::string bytes = ReadBytes(run.Destination(entry), &exists);
+        Expect(exists && bytes == ComponentBytes(folder, entry),
+               "copied from " + Utf8(folder) + ": " + Utf8(run.Destination(entry)));
+    }
+}
+
+void ExpectNotCopied(const Run& run, const std::vector<Entry>& entries) {
+    for (const Entry& entry : entries) {
+        Expect(!IsFile(run.Destination(entry)), "not copied: " + Utf8(run.Destination(entry)));
+    }
+}
+
+void ExpectSharedFolders(const Run& run) {
+    for (const wchar_t* folder : {L"\\ado", L"\\msadc", L"\\ole db"}) {
+        Expect(IsDirectory(run.SystemBase() + folder), "folder exists: " + Utf8(run.SystemBase() + folder));
+    }
+}
+
+// Scaling of the design: the font's height of "0" against the designed 12 pixels (at 96 ppi).
+double DesignScale() {
+    const HDC screen = GetDC(nullptr);
+    const int ppi = GetDeviceCaps(screen, LOGPIXELSY);
+    const int height = -MulDiv(12, ppi, 96);
+    const HFONT font =
+        CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"宋体");
+    const HGDIOBJ old = SelectObject(screen, font);
+    SIZE zero{};
+    GetTextExtentPoint32W(screen, L"0", 1, &zero);
+    SelectObject(screen, old);
+    DeleteObject(font);
+    ReleaseDC(nullptr, screen);
+    Say("  ..    screen " + std::to_string(ppi) + " ppi, \"0\" in the window's font is " +
+        std::to_string(zero.cy) + " pixels high");
+    return zero.cy / 12.0;
+}
+
+int Scaled(int designed, double scale) {
+    return static_cast<int>(designed * scale + 0.5);
+}
+
+// The window as designed: caption, client size, controls in place, the version tag in Label1.
+void ExpectDesign(const Run& run, const std::wstring& tag) {
+    Require(WaitUntil([&] { return IsWindowVisible(run.form) != FALSE; }, kStepTimeout),
+            "the window is shown");
+    Expect(TextOf(run.form) == kFormCaption, "window caption " + Shown(TextOf(run.form)));
+    const double scale = DesignScale();
+    RECT client{};
+    GetClientRect(run.form, &client);
+    Expect(client.right == Scaled(680, scale) && client.bottom == Scaled(215, scale),
+           "client area " + std::to_string(client.right) + "x" + std::to_string(client.bottom) +
+               " (designed 680x215)");
+    const LONG style = GetWindowLongW(run.form, GWL_STYLE);
+    Expect((style & WS_CAPTION) == WS_CAPTION && (style & WS_SYSMENU) && !(style & WS_THICKFRAME) &&
+               !(style & WS_MINIMIZEBOX) && !(style & WS_MAXIMIZEBOX),
+           "dialog frame: caption and close box, fixed size, no minimise or maximise box");
+    struct Place {
+        HWND control;
+        const char* name;
+        int left, top, width, height;  // width 0: sized to its text
+    };
+    for (const Place& p :
+         {Place{run.label, "Label1", 144, 8, 0, 0}, Place{run.button, "Button1", 264, 128, 161, 49},
+          Place{run.progress, "ProgressBar1", 48, 56, 609, 49}}) {
+        const RECT r = PlaceOf(p.control);
+        const bool placed = r.left == Scaled(p.left, scale) && r.top == Scaled(p.top, scale) &&
+                            (p.width == 0 || (r.right - r.left == Scaled(p.width, scale) &&
+                                              r.bottom - r.top == Scaled(p.height, scale)));
+        Expect(placed, std::string(p.name) + " at " + std::to_string(r.left) + "," + std::to_string(r.top) +
+                           " size " + std::to_string(r.right - r.left) + "x" +
+                           std::to_string(r.bottom - r.top));
+    }
+    Expect(TextOf(run.label) == tag,
+           "Label1 reads " + Shown(TextOf(run.label)) + " (expected " + Shown(tag) + ")");
+    const LRESULT low = Ask(run.progress, PBM_GETRANGE, TRUE), high = Ask(run.progress, PBM_GETRANGE, FALSE);
+    Expect(low == 0 && high == 100,
+           "ProgressBar1 range " + std::to_string(low) + ".." + std::to_string(high));
+}
+
+// What the button showed and when, from the window's appearance until `until` holds.
+struct Caption {
+    double at;
+    std::wstring text;
+};
+
+std::vector<Caption> WatchButton(const Run& run, const std::function<bool()>& until,
+                                 std::chrono::milliseconds timeout) {
+    std::vector<Caption> seen;
+    WaitUntil(
+        [&] {
+            const std::wstring text = TextOf(run.button);
+            if (seen.empty() || seen.back().text != text) {
+                seen.push_back({SecondsSince(run.formSeen), text});
+                Say("  ..    " + Seconds(seen.back().at) + ": Button1 reads " + Shown(text));
+            }
+            return until();
+        },
+        timeout, 15ms);
+    return seen;
+}
+
+bool Saw(const std::vector<Caption>& seen, const std::wstring& text) {
+    return std::any_of(seen.begin(), seen.end(), [&](const Caption& c) { return c.text == text; });
+}
+
+// Takes a picture of `window` into the scenario's folder and counts the dark pixels of its part `part`.
+int ScreenshotInk(const Run& run, HWND window, HWND part, const std::wstring& what) {
+    Pause(700ms);  // let the window finish painting
+    const RECT area = ScreenRectOf(window);
+    const std::wstring file = run.root + L"\\" + what;
+    const Capture capture = CaptureScreen(area, file);
+    Expect(!capture.rgb.empty(), "screenshot taken: " + Utf8(file) + ".ppm (and .png)");
+    RECT inside = ScreenRectOf(part);
+    OffsetRect(&inside, -area.left, -area.top);
+    return InkPixels(capture, inside);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Scenarios
+
+using Body = void (*)(Run&);
+
+// XP: the design, the countdown and the automatic start, then a whole run into a fresh shared folder.
+void CountdownAndRun(Run& run) {
+    WaitForForm(run);
+    ExpectDesign(run, L"XP");
+    Expect(WaitUntil([&] { return FocusOf(run.form) == run.button; }, 5s),
+           "Button1 holds the keyboard focus");
+
+    const auto messageUp = [&] { return !TopWindowsOf(run.process.dwProcessId, kMessageClass).empty(); };
+    const std::vector<Caption> seen = WatchButton(
+        run, [&] { return messageUp() || Exited(run); }, kStepTimeout);
+    const double started = SecondsSince(run.formSeen);
+    Expect(Saw(seen, L"开始修复(3)") && Saw(seen, L"开始修复(2)"),
+           "the countdown showed 开始修复(3) and 开始修复(2)");
+    const auto at3 =
+        std::find_if(seen.begin(), seen.end(), [](const Caption& c) { return c.text == L"开始修复(3)"; });
+    Expect(at3 != seen.end() && at3->at > 0.5 && at3->at < 2.0,
+           "开始修复(3) came about a second after the window");
+    Expect(!Saw(seen, L"开始修复(0)"), "the countdown stopped with the run");
+    Expect(started >= 2.5 && started < 10.0,
+           "the run started by itself about three seconds in (" + Seconds(started) + ")");
+
+    const MessageDialog dialog = WaitForMessage(run);
+    Expect(TextOf(dialog.text) == L"修复完毕", "the message reads " + Shown(TextOf(dialog.text)));
+    Expect(!IsWindowEnabled(run.form), "the main window is disabled under the message");
+    const LRESULT high = Ask(run.progress, PBM_GETRANGE, FALSE), position = Ask(run.progress, PBM_GETPOS);
+    const LRESULT last = static_cast<LRESULT>(kXpEntries.size()) - 1;
+    Expect(high == last && position == last, "the progress bar stands at its end: position " +
+                                                 std::to_string(position) + " of 0.." + std::to_string(high));
+    const int labelInk = ScreenshotInk(run, run.form, run.label, L"window");
+    Expect(labelInk > 10, "Label1's text is drawn (" + std::to_string(labelInk) + " dark pixels)");
+    const int textInk = ScreenshotInk(run, dialog.window, dialog.text, L"message");
+    Expect(textInk > 40, "the message text is drawn (" + std::to_string(textInk) + " dark pixels)");
+    ExpectSharedFolders(run);
+    ExpectCopied(run, L"xp", kXpEntries);
+    ExpectNotCopied(run, kW7Entries);
+    ExpectRegistrations(run, kXpEntries);
+
+    Press(dialog.ok);
+    ExpectExit(run, 0);
+}
+
+// W7: Enter at once starts the run at once, with the "w7" list; no second run follows.
+void EnterAtOnce(Run& run) {
+    WaitForForm(run);
+    Require(WaitUntil([&] { return IsWindowVisible(run.form) != FALSE; }, kStepTimeout),
+            "the window is shown");
+    Expect(WaitUntil([&] { return FocusOf(run.form) == run.button; }, 5s),
+           "Button1 holds the keyboard focus");
+    const HWND focus = FocusOf(run.form);
+    PressKey(focus ? focus : run.button, VK_RETURN);
+    const double pressed = SecondsSince(run.formSeen);
+    Say("  ..    Enter pressed " + Seconds(pressed) + " after the window appeared");
+
+    const MessageDialog dialog = WaitForMessage(run);
+    Say("  ..    the message is up " + Seconds(SecondsSince(run.formSeen)) + " after the window appeared");
+    Expect(TextOf(run.label) == L"W7", "Label1 reads " + Shown(TextOf(run.label)));
+    const std::wstring caption = TextOf(run.button);
+    Expect(caption == L"开始修复" || caption == L"开始修复(3)", "Button1 kept its caption " + Shown(caption));
+    Expect(TextOf(dialog.text) == L"修复完毕", "the message reads " + Shown(TextOf(dialog.text)));
+    ExpectCopied(run, L"w7", kW7Entries);
+    ExpectNotCopied(run, kXpEntries);
+
+    // Leave the message up past the automatic start: no second run may begin behind it.
+    Pause(4s);
+    Expect(TopWindowsOf(run.process.dwProcessId, kMessageClass).size() == 1,
+           "still one message dialog after 4 s");
+    Expect(TextOf(run.button) == caption, "Button1's caption did not move on: " + Shown(TextOf(run.button)));
+    ExpectRegistrations(run, kW7Entries);
+    Press(dialog.ok);
+    ExpectExit(run, 0);
+    Expect(Registrations(run).size() == kW7Entries.size(), "no further registrations after the end");
+}
+
+// Vista: closing before the automatic start ends the program with nothing done.
+void CloseEarly(Run& run) {
+    WaitForForm(run);
+    Require(WaitUntil([&] { return IsWindowVisible(run.form) != FALSE; }, kStepTimeout),
+            "the window is shown");
+    Expect(TextOf(run.label) == L"Vista", "Label1 reads " + Shown(TextOf(run.label)));
+    PostMessageW(run.form, WM_CLOSE, 0, 0);
+    Say("  ..    closed " + Seconds(SecondsSince(run.formSeen)) + " after the window appeared");
+    ExpectExit(run, 0);
+    Expect(SecondsSince(run.formSeen) < 3.0, "ended before the automatic start was due");
+    Expect(!IsDirectory(run.SystemBase()), "no folder made under " + Utf8(run.SystemBase()));
+    ExpectNotCopied(run, kXpEntries);
+    Pause(2s);
+    Expect(Registrations(run).empty(), "no registration started");
+}
+
+// Windows 8: an empty tag, the "xp" list, into the prefix's own shared folder.
+void Win8IntoPrefix(Run& run) {
+    WaitForForm(run);
+    ExpectDesign(run, L"");
+    const MessageDialog dialog = WaitForMessage(run);
+    Expect(TextOf(dialog.text) == L"修复完毕", "the message reads " + Shown(TextOf(dialog.text)));
+    ExpectSharedFolders(run);
+    ExpectCopied(run, L"xp", kXpEntries);
+    ExpectRegistrations(run, kXpEntries);
+    Press(dialog.ok);
+    ExpectExit(run, 0);
+}
+
+// No list (and then an empty one): the error box, the window stays, a second press fails alike.
+void EmptyList(Run& run) {
+    WaitForForm(run);
+    const auto errorBox = [&](int press) {
+        const HWND box = WaitForTop(run, kErrorBoxClass, kTitle);
+        Require(box != nullptr,
+                "press " + std::to_string(press) + ": an error box captioned \"Mdacrepair\" appears");
+        const std::wstring text = ErrorBoxText(box);
+        Expect(text == L"TProgressBar 属性超界.",
+               "press " + std::to_string(press) + ": the box reads " + Shown(text));
+        Expect(TopWindowsOf(run.process.dwProcessId, kMessageClass).empty(), "no completion message");
+        DismissErrorBox(box);
+        Expect(!Exited(run) && IsWindowVisible(run.form), "the window stays open");
+        Expect(IsWindowEnabled(run.form) != FALSE, "the window takes input again");
+    };
+    // First press: Timer1's, with the list missing altogether.
+    errorBox(1);
+    const std::wstring caption = TextOf(run.button);
+    Expect(caption == L"开始修复(2)" || caption == L"开始修复(1)",
+           "Button1 keeps its countdown caption " + Shown(caption));
+    ExpectSharedFolders(run);
+
+    // Second press: the user's, with the list there but its section empty.
+    WriteBytes(run.root + L"\\xp\\文件列表.ini", ListBytes({}));
+    Press(run.button);
+    errorBox(2);
+    Pause(4s);
+    Expect(TopWindowsOf(run.process.dwProcessId, kErrorBoxClass).empty(), "no press of its own follows");
+    Expect(TextOf(run.button) == caption, "Button1 still reads " + Shown(TextOf(run.button)));
+    Expect(Registrations(run).empty(), "no registration started");
+    PostMessageW(run.form, WM_CLOSE, 0, 0);
+    ExpectExit(run, 0);
+}
+
+// Maximised start; decoy regsvr32.exe beside the program and in its current folder; a stand-in that takes
+// its time: the message comes long before any registration has finished, all by the system's regsvr32.
+void MaximisedUnawaited(Run& run) {
+    WaitForForm(run);
+    Require(WaitUntil([&] { return IsWindowVisible(run.form) != FALSE; }, kStepTimeout),
+            "the window is shown");
+    Expect(IsZoomed(run.form) != FALSE, "the window is maximised");
+    const MessageDialog dialog = WaitForMessage(run);
+    const auto early = Registrations(run);
+    Expect(early.empty(), "the message is up while the registrations still run (" +
+                              std::to_string(early.size()) + " logged so far)");
+    Expect(TextOf(dialog.text) == L"修复完毕", "the message reads " + Shown(TextOf(dialog.text)));
+    Press(dialog.ok);
+    ExpectExit(run, 0);
+    ExpectCopied(run, L"xp", kXpEntries);
+    ExpectRegistrations(run, kXpEntries, 90s);
+}
+
+// A minimised start on Windows 7: the window never shows, the automatic run still takes the "w7" list.
+void MinimisedW7(Run& run) {
+    WaitForForm(run);
+    const MessageDialog dialog = WaitForMessage(run);
+    Expect(!IsWindowVisible(run.form) || IsIconic(run.form), "the main window was not shown");
+    Expect(TextOf(dialog.text) == L"修复完毕", "the message reads " + Shown(TextOf(dialog.text)));
+    ExpectCopied(run, L"w7", kW7Entries);
+    ExpectNotCopied(run, kXpEntries);
+    ExpectRegistrations(run, kW7Entries);
+    Press(dialog.ok);
+    ExpectExit(run, 0);
+}
+
+// A listed file missing from the package and a destination already in place.
+void CopyFailures(Run& run) {
+    WaitForForm(run);
+    Require(WaitUntil([&] { return IsWindowVisible(run.form) != FALSE; }, kStepTimeout),
+            "the window is shown");
+    PressKey(run.button, VK_SPACE);
+    const MessageDialog dialog = WaitForMessage(run);
+    const std::wstring caption = TextOf(run.button);
+    Expect(caption == L"开始修复" || caption == L"开始修复(3)",
+           "Space started the run at once: Button1 reads " + Shown(caption));
+    const std::wstring expected = L"修复完毕\r\n以下文件未能复制：\r\nmsadce.dll";
+    Expect(TextOf(dialog.text) == expected, "the message reads " + Shown(TextOf(dialog.text)));
+    ScreenshotInk(run, dialog.window, dialog.text, L"message");
+    const Entry& kept = kXpEntries[0];
+    Expect(ReadBytes(run.Destination(kept)) == "an older copy already in place\r\n",
+           "the existing " + Utf8(run.Destination(kept)) + " is left byte for byte");
+    Expect(!IsFile(run.Destination(kXpEntries[1])), "the missing file is not at its destination");
+    ExpectCopied(run, L"xp", {kXpEntries[2], kXpEntries[3]});
+    ExpectRegistrations(run, kXpEntries);  // the uncopied and the kept ones are registered all the same
+    Press(dialog.ok);
+    ExpectExit(run, 0);
+}
+
+struct Scenario {
+    const char* name;
+    Setup setup;
+    Body body;
+};
+
+std::vector<Scenario> Scenarios() {
+    Setup xp;
+    Setup w7;
+    w7.version = L"win7";
+    Setup vista;
+    vista.version = L"vista";
+    Setup win8;
+    win8.version = L"win8";
+    win8.ownSharedFolder = false;
+    Setup noList;
+    noList.xp = ListKind::Missing;
+    Setup maximised;
+    maximised.showCommand = SW_SHOWMAXIMIZED;
+    maximised.decoys = true;
+    maximised.regsvrSleepMs = L"20000";
+    Setup minimised = w7;
+    minimised.showCommand = SW_SHOWMINNOACTIVE;
+    Setup failures;
+    failures.leftOut = {L"msadce.dll"};
+    failures.preExisting = {L"msado15.dll"};
+    return {
+        {"countdown_xp", xp, CountdownAndRun},    {"enter_w7", w7, EnterAtOnce},
+        {"close_vista", vista, CloseEarly},       {"win8_prefix", win8, Win8IntoPrefix},
+        {"empty_list", noList, EmptyList},        {"maximised_unawaited", maximised, MaximisedUnawaited},
+        {"minimised_w7", minimised, MinimisedW7}, {"copy_failures", failures, CopyFailures},
+    };
+}
+
+int RunScenario(const std::string& name, const std::wstring& program, const std::wstring& standIn) {
+    for (const Scenario& scenario : Scenarios()) {
+        if (name != scenario.name) continue;
+        Say("scenario " + name);
+        Run run;
+        try {
+            run = Prepare(FromUtf8(name), scenario.setup, program, standIn);
+            Start(run);
+            scenario.body(run);
+        } catch (const Failure& failure) {
+            Say("  stopped: " + std::string(failure.what()));
+            if (failures == 0) ++failures;
+        }
+        if (run.process.hProcess && !Exited(run)) {
+            TerminateProcess(run.process.hProcess, 99);
+            WaitForSingleObject(run.process.hProcess, 10000);
+        }
+        if (run.process.hProcess) {
+            CloseHandle(run.process.hThread);
+            CloseHandle(run.process.hProcess);
+        }
+        Say(failures == 0 ? "PASSED " + name
+                          : "FAILED " + name + ": " + std::to_string(failures) + " check(s)");
+        return failures == 0 ? 0 : 1;
+    }
+    Say("no scenario named " + name);
+    return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::wstring> args(argv + 1, argv + argc);
+    if (args.size() == 2 && args[0] == L"--install-regsvr") return InstallStandIn(WindowsPath(args[1]));
+    if (args.size() == 1 && args[0] == L"--restore-regsvr") return RestoreStandIn();
+    if (args.size() != 3) {
+        Say("usage: e2e_driver <scenario> <MdacRepair.exe> <regsvr32 stand-in.exe>");
+        for (const Scenario& s : Scenarios()) Say("  scenario " + std::string(s.name));
+        return 2;
+    }
+    return RunScenario(Utf8(args[0]), WindowsPath(args[1]), WindowsPath(args[2]));
+}

@@ -1,0 +1,77 @@
+// A stand-in for the system's regsvr32, installed in the Wine prefix for the end-to-end tests. It
+// registers nothing: it appends one line to the log file named by E2E_REGSVR_LOG, made of its own
+// module path, a tab and its whole command line (UTF-8), so a test can count the registrations the
+// program started and see which regsvr32.exe was run. E2E_REGSVR_SLEEP_MS delays the line, to show
+// that nobody waits for a registration. Without E2E_REGSVR_LOG it hands the call to the system's own
+// regsvr32, kept aside by the driver, so the prefix keeps working if the stand-in is left behind.
+//
+// A 64-bit program on purpose: it starts at once under Wine, where a 32-bit one takes most of a minute.
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+std::wstring Environment(const wchar_t* name) {
+    wchar_t buffer[4096];
+    const DWORD length = GetEnvironmentVariableW(name, buffer, ARRAYSIZE(buffer));
+    return (length == 0 || length >= ARRAYSIZE(buffer)) ? std::wstring() : std::wstring(buffer, length);
+}
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string result(size, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
+                        nullptr);
+    return result;
+}
+
+int PassToOriginal() {
+    wchar_t directory[MAX_PATH];
+    if (GetSystemWow64DirectoryW(directory, MAX_PATH) == 0) return 1;
+    const std::wstring original = std::wstring(directory) + L"\\regsvr32-e2e-original.exe";
+    std::wstring commandLine = GetCommandLineW();
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(original.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return 1;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(code);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    const std::wstring log = Environment(L"E2E_REGSVR_LOG");
+    if (log.empty()) return PassToOriginal();
+
+    const std::wstring sleep = Environment(L"E2E_REGSVR_SLEEP_MS");
+    if (!sleep.empty()) Sleep(static_cast<DWORD>(_wtoi(sleep.c_str())));
+
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::string line = Utf8(self) + "\t" + Utf8(GetCommandLineW()) + "\n";
+
+    // One write per line, appended: registrations run side by side and must not mix their lines.
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        const HANDLE file = CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            DWORD written = 0;
+            WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+            CloseHandle(file);
+            return 0;
+        }
+        Sleep(50);
+    }
+    return 1;
+}
