@@ -56,6 +56,21 @@ bool Has(const std::vector<std::string>& names, const char* name) {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
+int CALLBACK NoteFontFound(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;
+}
+
+// Whether the system has a font of this face name, in any character set.
+bool FontInstalled(HDC dc, const std::string& face) {
+    LOGFONTA wanted{};
+    wanted.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynA(wanted.lfFaceName, face.c_str(), LF_FACESIZE);
+    bool found = false;
+    EnumFontFamiliesExA(dc, &wanted, NoteFontFound, reinterpret_cast<LPARAM>(&found), 0);
+    return found;
+}
+
 const std::string& NameOrClass(const TComponent& component) {
     static thread_local std::string className;
     if (!component.Name().empty()) return component.Name();
@@ -208,9 +223,13 @@ void TForm::CreateFontAndScale(DesignReader& reader) {
     HDC screen = GetDC(nullptr);
     const int pixelsPerInch = GetDeviceCaps(screen, LOGPIXELSY);
     const int height = ScaledFontHeight(frame_.fontHeight, frame_.pixelsPerInch, pixelsPerInch);
+    // Where the design's font is not installed, the system would substitute one of the design's character
+    // set, which may lack the characters of the user's code page and show the captions as boxes; any
+    // character set lets it take a font that has them.
+    const int charset = FontInstalled(screen, frame_.fontName) ? frame_.fontCharset : DEFAULT_CHARSET;
     font_.reset(CreateFontA(height, 0, 0, 0, Has(frame_.fontStyle, "fsBold") ? FW_BOLD : FW_NORMAL,
                             Has(frame_.fontStyle, "fsItalic"), Has(frame_.fontStyle, "fsUnderline"),
-                            Has(frame_.fontStyle, "fsStrikeOut"), static_cast<DWORD>(frame_.fontCharset),
+                            Has(frame_.fontStyle, "fsStrikeOut"), static_cast<DWORD>(charset),
                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                             DEFAULT_PITCH | FF_DONTCARE, frame_.fontName.c_str()));
     SIZE zero{0, 0};
