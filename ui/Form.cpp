@@ -71,11 +71,9 @@ bool FontInstalled(HDC dc, const std::string& face) {
     return found;
 }
 
-const std::string& NameOrClass(const TComponent& component) {
-    static thread_local std::string className;
-    if (!component.Name().empty()) return component.Name();
-    className = component.ClassName();
-    return className;
+// How a read error names a component: by its name, or by its class when it has none.
+std::string NameOrClass(const TComponent& component) {
+    return component.Name().empty() ? component.ClassName() : component.Name();
 }
 
 }  // namespace
@@ -344,6 +342,12 @@ LRESULT CALLBACK TForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPA
         form = reinterpret_cast<TForm*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     }
     if (form == nullptr) return DefWindowProcA(window, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        // The window is gone (destroyed by the form or by the system); the form keeps no stale handle.
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        form->handle_ = nullptr;
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
     LRESULT result = 0;
     Guarded([&] { result = form->HandleMessage(message, wParam, lParam); });
     return result;

@@ -11,7 +11,7 @@ TTimer::TTimer(TForm& owner, std::string name)
 }
 
 TTimer::~TTimer() {
-    if (running_) KillTimer(owner_.Handle(), id_);
+    if (running_ && owner_.Handle() != nullptr) KillTimer(owner_.Handle(), id_);
 }
 
 void TTimer::SetEnabled(bool enabled) {
@@ -33,11 +33,12 @@ void TTimer::SetOnTimer(TNotifyEvent handler) {
 
 void TTimer::Update() {
     if (running_) {
-        KillTimer(owner_.Handle(), id_);
+        if (owner_.Handle() != nullptr) KillTimer(owner_.Handle(), id_);
         running_ = false;
     }
     if (enabled_ && interval_ != 0 && onTimer_) {
-        if (SetTimer(owner_.Handle(), id_, interval_, nullptr) == 0) {
+        // Without its form's window a timer cannot run (and SetTimer would make a thread timer instead).
+        if (owner_.Handle() == nullptr || SetTimer(owner_.Handle(), id_, interval_, nullptr) == 0) {
             repair::Error("EOutOfResources", "可用的计时器不足").Raise();
         }
         running_ = true;

@@ -304,11 +304,12 @@ TEST(TestForm, ErrorsInHandlersGoToTheErrorBoxAndTheFormGoesOn) {
     EXPECT_EQ(Recorded().terminations, 0) << "only the main form ends the application";
 }
 
-TEST(TestForm, ATimerTheSystemRefusesRaisesTheTimerError) {
+TEST(TestForm, ATimerThatCannotBeSetRaisesTheTimerError) {
     App();
     TTestForm form("IDLE_TIMER");
     EXPECT_FALSE(form.Timer1.Running());
     DestroyWindow(form.Handle());  // no window, no timer
+    EXPECT_EQ(form.Handle(), nullptr);
     try {
         form.Timer1.SetEnabled(true);
         ADD_FAILURE() << "the timer started";
