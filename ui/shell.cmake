@@ -5,16 +5,14 @@ add_library(ui_shell_rules STATIC ${CMAKE_CURRENT_LIST_DIR}/ShellRules.cpp)
 target_link_libraries(ui_shell_rules PUBLIC repair)
 
 if(WIN32)
+  # Run (ApplicationRun.cpp) shows the main window, a form of ui_forms; it is kept in a file of its own
+  # so that a program without forms (the shell's test probe) links without them.
   add_library(ui_shell STATIC
     ${CMAKE_CURRENT_LIST_DIR}/Application.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ApplicationRun.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MessageForm.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModalScope.cpp
   )
-  # Run shows the main window, a form; it is kept in a file of its own so that a program without
-  # forms (the shell's test probe) links without them.
-  if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/Form.h)
-    target_sources(ui_shell PRIVATE ${CMAKE_CURRENT_LIST_DIR}/ApplicationRun.cpp)
-  endif()
   target_link_libraries(ui_shell PUBLIC ui_shell_rules repair_win32 gdi32 user32)
   # The program's resources embed the manifest and the main icon.
   set_property(SOURCE ${PROJECT_SOURCE_DIR}/resources/MdacRepair.rc APPEND PROPERTY
