@@ -481,6 +481,13 @@ const std::vector<Entry> kW7Entries = {
     {L"msdasql.dll", L"路径\\ole db\\msdasql.dll", L"\\ole db\\msdasql.dll"},
 };
 
+// For the prefix's own shared folder, which already holds Wine's msado15.dll, oledb32.dll and others.
+const std::vector<Entry> kPrefixEntries = {
+    {L"e2e_ado.dll", L"路径\\ado\\e2e_ado.dll", L"\\ado\\e2e_ado.dll"},
+    {L"e2e_msadc.dll", L"路径\\msadc\\e2e_msadc.dll", L"\\msadc\\e2e_msadc.dll"},
+    {L"e2e_数据源.dll", L"路径\\ole db\\e2e_数据源.dll", L"\\ole db\\e2e_数据源.dll"},
+};
+
 enum class ListKind { Full, EmptySection, Missing };
 
 std::string ComponentBytes(const std::wstring& folder, const Entry& entry) {
@@ -515,6 +522,7 @@ struct Setup {
     int showCommand = -1;             // STARTUPINFO show command; -1: none given
     bool ownSharedFolder = true;      // false: the prefix's own "Common Files"
     ListKind xp = ListKind::Full, w7 = ListKind::Full;
+    std::vector<Entry> xpEntries = kXpEntries;
     std::vector<std::wstring> leftOut;      // listed but not shipped
     std::vector<std::wstring> preExisting;  // keys whose destination is already there
     std::wstring regsvrSleepMs;             // stand-in's delay before it logs
@@ -596,14 +604,19 @@ Run Prepare(const std::wstring& name, const Setup& setup, const std::wstring& pr
     CopyOrFail(programUnderTest, run.program);
     SetReportedVersion(L"MdacRepair." + name + L".exe", setup.version);
 
-    LayOutFolder(run.root + L"\\", L"xp", kXpEntries, setup.xp, setup.leftOut);
+    LayOutFolder(run.root + L"\\", L"xp", setup.xpEntries, setup.xp, setup.leftOut);
     LayOutFolder(run.root + L"\\", L"w7", kW7Entries, setup.w7, setup.leftOut);
 
     // A 32-bit program's COMMONPROGRAMFILES is taken from CommonProgramFiles(x86) as it starts.
     run.shared =
         setup.ownSharedFolder ? run.root + L"\\common" : EnvironmentValue(L"CommonProgramFiles(x86)");
     Require(!run.shared.empty(), "the shared folder is known: " + Utf8(run.shared));
-    if (setup.ownSharedFolder) MakeDirectories(run.shared);
+    if (setup.ownSharedFolder) {
+        MakeDirectories(run.shared);
+    } else {
+        for (const Entry& entry : setup.xpEntries)
+            DeleteFileW(run.Destination(entry).c_str());  // an earlier run's
+    }
     for (const std::wstring& key : setup.preExisting) {
         for (const Entry& entry : kXpEntries) {
             if (entry.key == key) WriteBytes(run.Destination(entry), "an older copy already in place\r\n");
@@ -671,6 +684,14 @@ void WaitForForm(Run& run) {
     run.formSeen = Clock::now();
     Require(found && run.form != nullptr,
             "a " + Utf8(kFormClass) + " window appears (after " + Seconds(SecondsSince(start)) + ")");
+    // The controls are made just after their window.
+    WaitUntil(
+        [&] {
+            return ChildrenOf(run.form, L"Static").size() == 1 &&
+                   ChildrenOf(run.form, L"Button").size() == 1 &&
+                   ChildrenOf(run.form, L"msctls_progress32").size() == 1;
+        },
+        kStepTimeout);
     run.label = OneChild(run.form, L"Static", "Label1");
     run.button = OneChild(run.form, L"Button", "Button1");
     run.progress = OneChild(run.form, L"msctls_progress32", "ProgressBar1");
@@ -1004,10 +1025,11 @@ void Win8IntoPrefix(Run& run) {
     const MessageDialog dialog = WaitForMessage(run);
     Expect(TextOf(dialog.text) == L"修复完毕", "the message reads " + Shown(TextOf(dialog.text)));
     ExpectSharedFolders(run);
-    ExpectCopied(run, L"xp", kXpEntries);
-    ExpectRegistrations(run, kXpEntries);
+    ExpectCopied(run, L"xp", kPrefixEntries);
+    ExpectRegistrations(run, kPrefixEntries);
     Press(dialog.ok);
     ExpectExit(run, 0);
+    for (const Entry& entry : kPrefixEntries) DeleteFileW(run.Destination(entry).c_str());
 }
 
 // No list (and then an empty one): the error box, the window stays, a second press fails alike.
@@ -1113,6 +1135,7 @@ std::vector<Scenario> Scenarios() {
     Setup win8;
     win8.version = L"win8";
     win8.ownSharedFolder = false;
+    win8.xpEntries = kPrefixEntries;
     Setup noList;
     noList.xp = ListKind::Missing;
     Setup maximised;
