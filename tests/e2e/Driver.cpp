@@ -825,23 +825,30 @@ void ExpectSharedFolders(const Run& run) {
     }
 }
 
-// Scaling of the design: the font's height of "0" against the designed 12 pixels (at 96 ppi).
-double DesignScale() {
+// The heights of "0" in 宋体 at the design's size on this screen, for the character sets a window may ask
+// for. Where 宋体 itself is missing (as under Wine), the system puts another font in its place, and
+// which one depends on the character set asked for.
+std::vector<int> DesignFontHeights() {
     const HDC screen = GetDC(nullptr);
     const int ppi = GetDeviceCaps(screen, LOGPIXELSY);
-    const int height = -MulDiv(12, ppi, 96);
-    const HFONT font =
-        CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"宋体");
-    const HGDIOBJ old = SelectObject(screen, font);
-    SIZE zero{};
-    GetTextExtentPoint32W(screen, L"0", 1, &zero);
-    SelectObject(screen, old);
-    DeleteObject(font);
+    std::vector<int> heights;
+    for (const BYTE charset : {ANSI_CHARSET, DEFAULT_CHARSET, GB2312_CHARSET}) {
+        const HFONT font =
+            CreateFontW(-MulDiv(12, ppi, 96), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, charset,
+                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"宋体");
+        const HGDIOBJ old = SelectObject(screen, font);
+        SIZE zero{};
+        GetTextExtentPoint32W(screen, L"0", 1, &zero);
+        SelectObject(screen, old);
+        DeleteObject(font);
+        heights.push_back(zero.cy);
+    }
     ReleaseDC(nullptr, screen);
-    Say("  ..    screen " + std::to_string(ppi) + " ppi, \"0\" in the window's font is " +
-        std::to_string(zero.cy) + " pixels high");
-    return zero.cy / 12.0;
+    std::string shown;
+    for (int h : heights) shown += " " + std::to_string(h);
+    Say("  ..    screen " + std::to_string(ppi) + " ppi; \"0\" in 宋体 is" + shown +
+        " pixels high (ANSI, default, GB2312 character set)");
+    return heights;
 }
 
 int Scaled(int designed, double scale) {
@@ -853,12 +860,20 @@ void ExpectDesign(const Run& run, const std::wstring& tag) {
     Require(WaitUntil([&] { return IsWindowVisible(run.form) != FALSE; }, kStepTimeout),
             "the window is shown");
     Expect(TextOf(run.form) == kFormCaption, "window caption " + Shown(TextOf(run.form)));
-    const double scale = DesignScale();
+    // The design is made for a font whose "0" is 12 pixels high; with another, every position and size
+    // is scaled by its height / 12. The height the window used shows in its width; it must be one that
+    // the design's font measures here, and the rest must follow from it.
     RECT client{};
     GetClientRect(run.form, &client);
+    const int height = static_cast<int>(client.right * 12.0 / 680 + 0.5);
+    const std::vector<int> heights = DesignFontHeights();
+    Expect(std::find(heights.begin(), heights.end(), height) != heights.end(),
+           "the window is laid out for a font " + std::to_string(height) +
+               " pixels high, as 宋体 measures here");
+    const double scale = height / 12.0;
     Expect(client.right == Scaled(680, scale) && client.bottom == Scaled(215, scale),
            "client area " + std::to_string(client.right) + "x" + std::to_string(client.bottom) +
-               " (designed 680x215)");
+               " (designed 680x215, scaled by " + std::to_string(height) + "/12)");
     const LONG style = GetWindowLongW(run.form, GWL_STYLE);
     Expect((style & WS_CAPTION) == WS_CAPTION && (style & WS_SYSMENU) && !(style & WS_THICKFRAME) &&
                !(style & WS_MINIMIZEBOX) && !(style & WS_MAXIMIZEBOX),
@@ -881,9 +896,6 @@ void ExpectDesign(const Run& run, const std::wstring& tag) {
     }
     Expect(TextOf(run.label) == tag,
            "Label1 reads " + Shown(TextOf(run.label)) + " (expected " + Shown(tag) + ")");
-    const LRESULT low = Ask(run.progress, PBM_GETRANGE, TRUE), high = Ask(run.progress, PBM_GETRANGE, FALSE);
-    Expect(low == 0 && high == 100,
-           "ProgressBar1 range " + std::to_string(low) + ".." + std::to_string(high));
 }
 
 // What the button showed and when, from the window's appearance until `until` holds.
@@ -932,13 +944,17 @@ using Body = void (*)(Run&);
 // XP: the design, the countdown and the automatic start, then a whole run into a fresh shared folder.
 void CountdownAndRun(Run& run) {
     WaitForForm(run);
-    ExpectDesign(run, L"XP");
-    Expect(WaitUntil([&] { return FocusOf(run.form) == run.button; }, 5s),
-           "Button1 holds the keyboard focus");
-
+    // The countdown first, as it happens; the design is looked at once the run is over.
     const auto messageUp = [&] { return !TopWindowsOf(run.process.dwProcessId, kMessageClass).empty(); };
+    bool focused = false;
     const std::vector<Caption> seen = WatchButton(
-        run, [&] { return messageUp() || Exited(run); }, kStepTimeout);
+        run,
+        [&] {
+            focused = focused || FocusOf(run.form) == run.button;
+            return messageUp() || Exited(run);
+        },
+        kStepTimeout);
+    Expect(focused, "Button1 held the keyboard focus during the countdown");
     const double started = SecondsSince(run.formSeen);
     Expect(Saw(seen, L"开始修复(3)") && Saw(seen, L"开始修复(2)"),
            "the countdown showed 开始修复(3) and 开始修复(2)");
@@ -953,6 +969,7 @@ void CountdownAndRun(Run& run) {
     const MessageDialog dialog = WaitForMessage(run);
     Expect(TextOf(dialog.text) == L"修复完毕", "the message reads " + Shown(TextOf(dialog.text)));
     Expect(!IsWindowEnabled(run.form), "the main window is disabled under the message");
+    ExpectDesign(run, L"XP");
     const LRESULT high = Ask(run.progress, PBM_GETRANGE, FALSE), position = Ask(run.progress, PBM_GETPOS);
     const LRESULT last = static_cast<LRESULT>(kXpEntries.size()) - 1;
     Expect(high == last && position == last, "the progress bar stands at its end: position " +
@@ -975,8 +992,8 @@ void EnterAtOnce(Run& run) {
     WaitForForm(run);
     Require(WaitUntil([&] { return IsWindowVisible(run.form) != FALSE; }, kStepTimeout),
             "the window is shown");
-    Expect(WaitUntil([&] { return FocusOf(run.form) == run.button; }, 5s),
-           "Button1 holds the keyboard focus");
+    // Beside other tests another window may be active, and this one then has no focus of its own; the
+    // key goes to Button1 then, where the focus is while the window is active (countdown_xp checks that).
     const HWND focus = FocusOf(run.form);
     PressKey(focus ? focus : run.button, VK_RETURN);
     const double pressed = SecondsSince(run.formSeen);
@@ -1011,7 +1028,6 @@ void CloseEarly(Run& run) {
     PostMessageW(run.form, WM_CLOSE, 0, 0);
     Say("  ..    closed " + Seconds(SecondsSince(run.formSeen)) + " after the window appeared");
     ExpectExit(run, 0);
-    Expect(SecondsSince(run.formSeen) < 3.0, "ended before the automatic start was due");
     Expect(!IsDirectory(run.SystemBase()), "no folder made under " + Utf8(run.SystemBase()));
     ExpectNotCopied(run, kXpEntries);
     Pause(2s);
