@@ -88,7 +88,8 @@ std::string KeyNames(std::string_view fileBytes, std::string_view section, std::
     std::size_t room = bufferSize;
     for (const Line& line : *lines) {
         if (room <= 2) break;
-        if (line.name.empty() || line.name.front() == ';') continue;  // comments are not keys
+        // Comments and lines without "=" are not listed as keys.
+        if (line.name.empty() || line.name.front() == ';' || !line.value) continue;
         const std::string_view copied = line.name.substr(0, room - 2);
         out.append(copied);
         out.push_back('\0');

@@ -1,4 +1,4 @@
-// Runs MdacRepair.exe for scripts/run and watches it as a user would: saves a picture of the main window
+// Runs MdacRepair.exe for scripts/run and watches it as a user would: has pictures taken of the main window
 // and of the completion message (or the error box), and with --dismiss answers the message itself, for a
 // display nobody looks at. Prints what it saw and exits with the program's exit code (2 when the program
 // did not end by itself in time).
@@ -59,36 +59,18 @@ std::vector<HWND> Children(HWND parent) {
     return children;
 }
 
-// Saves the screen area of `window` as a 32-bit BMP file.
-void SavePicture(HWND window, const std::wstring& path) {
-    RECT area{};
-    GetWindowRect(window, &area);
-    const int width = area.right - area.left, height = area.bottom - area.top;
-    if (width <= 0 || height <= 0) return;
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-    GdiFlush();
-    const DWORD pixelBytes = static_cast<DWORD>(width) * height * 4;
-    BITMAPFILEHEADER file{0x4D42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
-    file.bfSize = file.bfOffBits + pixelBytes;
-    HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (out != INVALID_HANDLE_VALUE) {
-        DWORD written = 0;
-        WriteFile(out, &file, sizeof file, &written, nullptr);
-        WriteFile(out, &info.bmiHeader, sizeof info.bmiHeader, &written, nullptr);
-        WriteFile(out, bits, pixelBytes, &written, nullptr);
-        CloseHandle(out);
+// Asks scripts/run for a picture of the screen: it watches the folder, takes the picture from outside
+// (the X server has what the user sees, whatever the program's own drawing path) and answers with NAME.png.
+void TakePicture(const std::wstring& folder, const std::wstring& name) {
+    const std::wstring request = folder + L"\\" + name + L".want";
+    const std::wstring picture = folder + L"\\" + name + L".png";
+    HANDLE file = CreateFileW(request.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    CloseHandle(file);
+    for (int waited = 0; waited < 100 && GetFileAttributesW(picture.c_str()) == INVALID_FILE_ATTRIBUTES; ++waited) {
+        Sleep(100);
     }
-    SelectObject(memory, previous);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    DeleteFileW(request.c_str());
 }
 
 // Waits until one of the program's windows of these classes shows, or the program ends.
@@ -136,7 +118,7 @@ int wmain(int argc, wchar_t** argv) {
         Sleep(1000);  // let it paint
         std::printf("runner: main window \"%s\", version tag \"%s\"\n", Utf8Text(form).c_str(),
                     Children(form).empty() ? "" : Utf8Text(Children(form)[0]).c_str());
-        SavePicture(form, pictures + L"\\1-main-window.bmp");
+        TakePicture(pictures, L"1-main-window");
     }
 
     // Then the completion message, or an error box when the run failed.
@@ -152,7 +134,7 @@ int wmain(int argc, wchar_t** argv) {
         const bool isError = lstrcmpW(which, L"#32770") == 0;
         std::printf("runner: %s \"%s\": %s\n", isError ? "error box" : "message", Utf8Text(answer).c_str(),
                     text.c_str());
-        SavePicture(answer, pictures + (isError ? L"\\2-error-box.bmp" : L"\\2-completion-message.bmp"));
+        TakePicture(pictures, isError ? L"2-error-box" : L"2-completion-message");
         if (dismiss) {
             PostMessageW(answer, WM_COMMAND, IDOK, 0);
             if (isError) {
