@@ -1061,7 +1061,8 @@ void EmptyList(Run& run) {
         Expect(TopWindowsOf(run.process.dwProcessId, kMessageClass).empty(), "no completion message");
         DismissErrorBox(box);
         Expect(!Exited(run) && IsWindowVisible(run.form), "the window stays open");
-        Expect(IsWindowEnabled(run.form) != FALSE, "the window takes input again");
+        Expect(WaitUntil([&] { return IsWindowEnabled(run.form) != FALSE; }, 10s),
+               "the window takes input again");
     };
     // First press: Timer1's, with the list missing altogether.
     errorBox(1);
