@@ -3,8 +3,7 @@
 namespace repair {
 
 std::string ProgramDirectory(std::string_view modulePath, const text::LeadBytes& lead) {
-    const std::size_t cut = text::LastDelimiter(modulePath, "\\:", lead);
-    return cut == std::string_view::npos ? std::string() : std::string(modulePath.substr(0, cut + 1));
+    return text::DirectoryPart(modulePath, lead);
 }
 
 std::string ChooseListFolder(std::string_view shownTag) {

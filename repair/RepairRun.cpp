@@ -28,8 +28,7 @@ bool ForceDirectories(Platform& platform, std::string path) {
         if (path.empty()) CannotCreateDirectoryError().Raise();
         if (text::EndsWithBackslash(path, lead)) path.pop_back();
         if (path.size() < 3 || platform.IsDirectory(path)) break;
-        const std::size_t cut = text::LastDelimiter(path, "\\:", lead);
-        std::string parent = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+        std::string parent = text::DirectoryPart(path, lead);
         if (parent == path) break;
         missing.push_back(std::move(path));
         path = std::move(parent);

@@ -37,6 +37,11 @@ std::size_t LastDelimiter(std::string_view s, std::string_view delimiters, const
     return found;
 }
 
+std::string DirectoryPart(std::string_view path, const LeadBytes& lead) {
+    const std::size_t cut = LastDelimiter(path, "\\:", lead);
+    return cut == std::string_view::npos ? std::string() : std::string(path.substr(0, cut + 1));
+}
+
 std::size_t Find(std::string_view s, std::string_view what, std::size_t from, const LeadBytes& lead) {
     if (what.empty()) return from <= s.size() ? from : std::string_view::npos;
     for (std::size_t i = from; i + what.size() <= s.size(); i = NextChar(s, i, lead)) {

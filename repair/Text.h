@@ -36,6 +36,9 @@ std::size_t LastCharStart(std::string_view s, const LeadBytes& lead);
 // Index of the last character that is one of the single-byte `delimiters`; npos when there is none.
 std::size_t LastDelimiter(std::string_view s, std::string_view delimiters, const LeadBytes& lead);
 
+// `path` cut after its last "\" or ":", so that it ends in that delimiter; empty when it has neither.
+std::string DirectoryPart(std::string_view path, const LeadBytes& lead);
+
 // Index of the first occurrence of `what` at or after `from` that begins on a character boundary.
 // `from` must itself be a character boundary (0, or an index returned by these functions).
 std::size_t Find(std::string_view s, std::string_view what, std::size_t from, const LeadBytes& lead);
