@@ -1138,6 +1138,33 @@ void CopyFailures(Run& run) {
     ExpectExit(run, 0);
 }
 
+// A system that grants no timer: the design cannot be loaded, the start-up failure box tells why and the
+// program ends with code 1, having done nothing. The program under test is a build of the whole program
+// whose SetTimer is refused (RefusedTimer.cpp).
+void TimerRefused(Run& run) {
+    const HWND box = WaitForTop(run, kErrorBoxClass, L"应用程序错误", kStartTimeout);
+    Require(box != nullptr, "the start-up failure box \"应用程序错误\" appears");
+    Expect(GetWindow(box, GW_OWNER) == nullptr, "the box has no owner");
+    const std::wstring text = ErrorBoxText(box);
+    const std::wstring head = L"异常 EReadError 发生在模块 MdacRepair.timer_refused.exe 中的 ";
+    const std::wstring tail = L" 位置.\n读错误 Timer1.OnTimer: 可用的计时器不足.";
+    const bool shaped =
+        text.size() == head.size() + 8 + tail.size() && text.rfind(head, 0) == 0 &&
+        text.compare(head.size() + 8, std::wstring::npos, tail) == 0 &&
+        text.substr(head.size(), 8).find_first_not_of(L"0123456789ABCDEF") == std::wstring::npos;
+    Expect(shaped, "the box reads " + Shown(text));
+    for (HWND form : TopWindowsOf(run.process.dwProcessId, kFormClass)) {
+        Expect(!IsWindowVisible(form), "no main window is shown");
+    }
+    Expect(!Exited(run), "the program waits for the box");
+    DismissErrorBox(box);
+    ExpectExit(run, 1);
+    Expect(!IsDirectory(run.SystemBase()), "no folder made under " + Utf8(run.SystemBase()));
+    ExpectNotCopied(run, kXpEntries);
+    Pause(1s);
+    Expect(Registrations(run).empty(), "no registration started");
+}
+
 struct Scenario {
     const char* name;
     Setup setup;
@@ -1170,6 +1197,7 @@ std::vector<Scenario> Scenarios() {
         {"close_vista", vista, CloseEarly},       {"win8_prefix", win8, Win8IntoPrefix},
         {"empty_list", noList, EmptyList},        {"maximised_unawaited", maximised, MaximisedUnawaited},
         {"minimised_w7", minimised, MinimisedW7}, {"copy_failures", failures, CopyFailures},
+        {"timer_refused", xp, TimerRefused},
     };
 }
 
@@ -1202,15 +1230,564 @@ int RunScenario(const std::string& name, const std::wstring& program, const std:
     return 2;
 }
 
+// ---------------------------------------------------------------------------------------------------
+// Hostile file lists. Each list of the table gets a package of its own under C:\e2e\<case>\ and one start
+// of the program, pressed at once. What the program must do follows from the system's reading of the
+// list (key names into 16384 bytes, each value into 2048) and the run's rules: every source copied to its
+// destination unless one is there already, a registration started for every entry, the completion
+// message naming the keys that were not copied, exit code 0; an empty reading ends in the error box. A
+// picture of drive C: before and after the run shows that nothing was written but the named
+// destinations, the three shared folders and the stand-in's log.
+
+constexpr std::size_t kKeyNamesBuffer = 0x4000;
+constexpr std::size_t kValueBuffer = 2048;
+
+std::wstring FromCodePage936(const std::string& bytes) {
+    if (bytes.empty()) return {};
+    const int size = MultiByteToWideChar(936, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring result(size, L'\0');
+    MultiByteToWideChar(936, 0, bytes.data(), static_cast<int>(bytes.size()), result.data(), size);
+    return result;
+}
+
+std::wstring FullPath(const std::wstring& path) {
+    if (path.empty()) return {};
+    std::wstring full(32768, L'\0');
+    const DWORD length =
+        GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    full.resize(length < full.size() ? length : 0);
+    return Lower(full);
+}
+
+// The whole text of a window, however long (WM_GETTEXT of its length).
+std::wstring WholeTextOf(HWND window) {
+    const auto length = static_cast<std::size_t>(Ask(window, WM_GETTEXTLENGTH));
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL,
+                        10000, &copied);
+    text.resize(std::min<std::size_t>(copied, length));
+    return text;
+}
+
+struct Package {
+    std::wstring root;    // C:\e2e\<case>: everything of the case lies below it
+    std::wstring folder;  // the program's folder, with "xp" in it
+    std::wstring shared;  // COMMONPROGRAMFILES
+    std::wstring List() const { return folder + L"\\xp\\文件列表.ini"; }
+    std::wstring SystemBase() const { return shared + L"\\System"; }
+    // A component file beside the list, named by its key (code page 936 bytes).
+    void Ship(const std::string& key, const std::string& bytes) const {
+        WriteBytes(folder + L"\\xp\\" + FromCodePage936(key), bytes);
+    }
+};
+
+// What the system's profile reader makes of the list: key names, then each value.
+std::vector<std::string> PlatformKeys(const std::wstring& list) {
+    std::vector<char> names(kKeyNamesBuffer + 2, '\0');
+    const DWORD got =
+        GetPrivateProfileStringA(CodePage936(L"文件列表").c_str(), nullptr, "", names.data(),
+                                 static_cast<DWORD>(kKeyNamesBuffer), CodePage936(list).c_str());
+    std::vector<std::string> keys;
+    for (std::size_t at = 0; at < std::min<std::size_t>(got, kKeyNamesBuffer);) {
+        const std::string name(names.data() + at);
+        if (name.empty()) break;
+        keys.push_back(name);
+        at += name.size() + 1;
+    }
+    return keys;
+}
+
+std::string PlatformValue(const std::wstring& list, const std::string& key) {
+    std::vector<char> value(kValueBuffer + 1, '\0');
+    GetPrivateProfileStringA(CodePage936(L"文件列表").c_str(), key.c_str(), "", value.data(),
+                             static_cast<DWORD>(kValueBuffer), CodePage936(list).c_str());
+    return value.data();
+}
+
+// Every "路径" replaced by the shared folder's "System", stepping by the characters of code page 936.
+std::string WithSystemBase(const std::string& value, const std::string& systemBase) {
+    const std::string placeholder = CodePage936(L"路径");
+    std::string result;
+    for (std::size_t at = 0; at < value.size();) {
+        if (value.compare(at, placeholder.size(), placeholder) == 0) {
+            result += systemBase;
+            at += placeholder.size();
+            continue;
+        }
+        const auto byte = static_cast<unsigned char>(value[at]);
+        const std::size_t width = (byte >= 0x81 && byte <= 0xFE && at + 1 < value.size()) ? 2 : 1;
+        result += value.substr(at, width);
+        at += width;
+    }
+    return result;
+}
+
+struct Action {
+    std::string key;  // code page 936
+    std::wstring source, destination;
+    bool copied = false;  // the copy is to succeed
+    bool kept = false;    // the destination is there already: left alone, not a failure
+    std::wstring Command() const { return L"regsvr32 \"" + destination + L"\" -s"; }
+};
+
+struct Prediction {
+    std::vector<Action> actions;
+    std::wstring message;  // the completion message; empty when the run is to end in the error box
+};
+
+Prediction Predict(const Package& package) {
+    const std::string systemBase = CodePage936(package.SystemBase());
+    std::vector<std::wstring> folders = {FullPath(package.SystemBase())};
+    for (const wchar_t* folder : {L"\\ado", L"\\msadc", L"\\ole db"})
+        folders.push_back(FullPath(package.SystemBase() + folder));
+    Prediction prediction;
+    std::vector<std::wstring> written;
+    std::wstring uncopied;
+    for (const std::string& key : PlatformKeys(package.List())) {
+        Action action;
+        action.key = key;
+        action.source = package.folder + L"\\xp\\" + FromCodePage936(key);
+        action.destination = FromCodePage936(WithSystemBase(PlatformValue(package.List(), key), systemBase));
+        const std::wstring target = FullPath(action.destination);
+        const bool fits = action.source.size() < MAX_PATH && action.destination.size() < MAX_PATH;
+        const bool folderThere =
+            !target.empty() && (IsDirectory(Parent(target)) ||
+                                std::find(folders.begin(), folders.end(), Parent(target)) != folders.end());
+        const bool there = std::find(written.begin(), written.end(), target) != written.end() ||
+                           (!target.empty() && IsFile(target));
+        if (fits && IsFile(action.source) && folderThere) {
+            action.kept = there;
+            action.copied = !there && !IsDirectory(target);
+        }
+        if (action.copied) written.push_back(target);
+        if (!action.copied && !action.kept) uncopied += L"\r\n" + FromCodePage936(key);
+        prediction.actions.push_back(action);
+    }
+    if (!prediction.actions.empty()) {
+        prediction.message = L"修复完毕";
+        if (!uncopied.empty()) prediction.message += L"\r\n以下文件未能复制：" + uncopied;
+    }
+    return prediction;
+}
+
+// A picture of the files and folders below a folder: size and time of each file, by lower-case path.
+struct Stamp {
+    bool folder = false;
+    ULONGLONG size = 0, written = 0;
+    bool operator==(const Stamp& other) const {
+        return folder == other.folder && size == other.size && written == other.written;
+    }
+};
+using Picture = std::map<std::wstring, Stamp>;
+
+// Folders whose contents change without the program: the other scenarios' packages (they run beside this
+// one) and Wine's own temporary files.
+bool Churning(const std::wstring& lowerPath, const std::wstring& ownRoot) {
+    if (lowerPath.rfind(L"c:\\e2e\\", 0) == 0) {
+        return lowerPath != ownRoot && lowerPath.rfind(ownRoot + L"\\", 0) != 0 && lowerPath != L"c:\\e2e";
+    }
+    return lowerPath == L"c:\\windows\\temp" ||
+           lowerPath.find(L"\\appdata\\local\\temp") != std::wstring::npos;
+}
+
+void TakePicture(const std::wstring& folder, const std::wstring& ownRoot, Picture& picture) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring path = folder + L"\\" + name, lower = Lower(path);
+        // Links lead out of the drive (Wine links the user's folders to the home folder).
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || Churning(lower, ownRoot)) continue;
+        Stamp stamp;
+        stamp.folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (!stamp.folder) {
+            stamp.size = (static_cast<ULONGLONG>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+            stamp.written = (static_cast<ULONGLONG>(found.ftLastWriteTime.dwHighDateTime) << 32) |
+                            found.ftLastWriteTime.dwLowDateTime;
+        }
+        picture[lower] = stamp;
+        if (stamp.folder) TakePicture(path, ownRoot, picture);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+Picture PictureOfDriveC(const std::wstring& ownRoot) {
+    Picture picture;
+    TakePicture(L"C:", Lower(ownRoot), picture);
+    return picture;
+}
+
+// Everything added, removed or changed between the pictures, less what the run may write.
+void ExpectOnlyWritten(const Picture& before, const Picture& after,
+                       const std::vector<std::wstring>& allowed) {
+    std::vector<std::wstring> stray;
+    for (const auto& [path, stamp] : after) {
+        const auto old = before.find(path);
+        if (old != before.end() && (old->second == stamp || stamp.folder)) continue;
+        if (std::find(allowed.begin(), allowed.end(), path) == allowed.end()) stray.push_back(path);
+    }
+    for (const auto& [path, stamp] : before) {
+        if (!after.count(path)) stray.push_back(path + L" (removed)");
+    }
+    std::string shown;
+    for (std::size_t i = 0; i < stray.size() && i < 10; ++i) shown += "\n          " + Utf8(stray[i]);
+    Expect(stray.empty(), "nothing else on drive C: was written, changed or removed (" +
+                              std::to_string(before.size()) + " entries compared)" + shown);
+}
+
+struct HostileCase {
+    const char* name;
+    // Writes the list and the components; may move the program's folder and the shared folder.
+    std::function<void(Package&)> layOut;
+    // The case's own checks, after the common ones.
+    std::function<void(const Package&, const Prediction&, const Run&)> check;
+};
+
+// Writes a list, and makes this process's profile reader forget what it read of the file before.
+void WriteList(const Package& package, const std::string& bytes) {
+    WriteBytes(package.List(), bytes);
+    WritePrivateProfileStringW(nullptr, nullptr, nullptr, package.List().c_str());
+}
+
+void Ship(const Package& package, const std::vector<std::string>& keys) {
+    for (const std::string& key : keys) package.Ship(key, "component " + key + "\r\n");
+}
+
+std::string Section(const std::string& lines) {
+    return CodePage936(L"[文件列表]\r\n") + lines;
+}
+
+std::string Line(const std::wstring& key, const std::wstring& value) {
+    return CodePage936(key + L"=" + value + L"\r\n");
+}
+
+std::wstring FreeDriveLetter() {
+    const DWORD used = GetLogicalDrives();
+    for (wchar_t letter = L'Q'; letter <= L'Y'; ++letter) {
+        if (!(used & (1u << (letter - L'A')))) return std::wstring(1, letter);
+    }
+    return L"B";
+}
+
+std::vector<HostileCase> HostileCases() {
+    const std::vector<std::wstring> plainKeys = {L"msado15.dll", L"组件\\数据源.dll"};
+    const std::wstring plainLines =
+        L"[文件列表]\r\nmsado15.dll=路径\\ado\\msado15.dll\r\n组件\\数据源.dll=路径\\ole db\\数据源.dll\r\n";
+    const auto shipPlain = [plainKeys](const Package& p) {
+        for (const std::wstring& key : plainKeys) Ship(p, {CodePage936(key)});
+    };
+    const auto both = [](const Prediction& prediction) {
+        return prediction.actions.size() == 2 && prediction.actions[0].copied && prediction.actions[1].copied;
+    };
+    return {
+        {"utf16_bom",
+         [=](Package& p) {
+             std::string bytes = "\xFF\xFE";
+             for (wchar_t c : plainLines) bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+             WriteList(p, bytes);
+             shipPlain(p);
+         },
+         [=](const Package&, const Prediction& prediction, const Run&) {
+             Expect(both(prediction), "the system reads a UTF-16 list by its byte-order mark: both entries");
+         }},
+        {"utf8_bom",
+         [=](Package& p) {
+             WriteList(p, "\xEF\xBB\xBF" + Utf8(plainLines));
+             shipPlain(p);
+         },
+         [=](const Package&, const Prediction& prediction, const Run&) {
+             // Whether the system decodes it is the system's business; the program follows its reading.
+             Say("  ..    the system reads the UTF-8 list as " + std::to_string(prediction.actions.size()) +
+                 " entries");
+             Expect(both(prediction) || prediction.actions.empty(), "read whole or not at all");
+         }},
+        {"nul_bytes",
+         [=](Package& p) {
+             std::string lines = Section("");
+             lines += std::string("a.dll\0junk.dll=", 15) + CodePage936(L"路径\\ado\\a.dll\r\n");
+             lines += std::string("b.dll=", 6) + CodePage936(L"路径\\ado\\b") + std::string("\0.dll\r\n", 7);
+             lines += std::string("\0c.dll=", 7) + CodePage936(L"路径\\ado\\c.dll\r\n");
+             lines += Line(L"d.dll", L"路径\\msadc\\d.dll");
+             WriteList(p, lines);
+             Ship(p, {"a.dll", "b.dll", "c.dll", "d.dll"});
+         },
+         [=](const Package&, const Prediction& prediction, const Run&) {
+             std::string keys;
+             for (const Action& a : prediction.actions) keys += " [" + a.key + "]";
+             Say("  ..    the system reads the keys" + keys);
+             Expect(!prediction.actions.empty(), "the lines around the NUL bytes are read");
+         }},
+        {"long_line",
+         [=](Package& p) {
+             std::string lines = Section(Line(L"msado15.dll", L"路径\\ado\\msado15.dll"));
+             lines += std::string(1 << 20, 'L') + CodePage936(L"=路径\\ado\\long.dll\r\n");
+             lines += Line(L"after.dll", L"路径\\ado\\after.dll");
+             WriteList(p, lines);
+             Ship(p, {"msado15.dll", "after.dll"});
+         },
+         [=](const Package&, const Prediction& prediction, const Run&) {
+             const bool cut = prediction.actions.size() == 2 && prediction.actions[1].key.size() > 16000 &&
+                              prediction.actions[1].key.find_first_not_of('L') == std::string::npos;
+             Expect(cut, "the 1 MB key is cut by the key-name buffer and the line after it is not read");
+             Expect(cut && prediction.actions[1].destination.empty(),
+                    "the cut key has no value: an empty destination, not copied, still registered");
+         }},
+        {"many_keys",
+         [=](Package& p) {
+             // 20,000 names of 200 bytes: about 80 fit the key-name buffer, the last of them cut short.
+             std::string lines = Section("");
+             std::vector<std::string> shipped;
+             for (int i = 0; i < 20000; ++i) {
+                 char prefix[16];
+                 std::snprintf(prefix, sizeof prefix, "k%05d_", i);
+                 std::string key = prefix + std::string(200 - 7 - 4, 'x') + ".dll";
+                 lines += key + CodePage936(L"=路径\\ado\\") + prefix + "\r\n";
+                 if (i < 100) shipped.push_back(key);
+             }
+             WriteList(p, lines);
+             // A key of the cut name's own, later in the file, gives the cut name a value after all.
+             const std::vector<std::string> keys = PlatformKeys(p.List());
+             if (!keys.empty() && keys.back().size() < 200) {
+                 lines += keys.back() + CodePage936(L"=路径\\msadc\\cut.dll\r\n");
+                 WriteList(p, lines);
+                 shipped.push_back(keys.back());
+             }
+             Ship(p, shipped);
+         },
+         [=](const Package& p, const Prediction& prediction, const Run&) {
+             const std::size_t n = prediction.actions.size();
+             Say("  ..    " + std::to_string(n) + " of 20000 key names fit the buffer");
+             Expect(n > 50 && n < 100, "only the names that fit the key-name buffer are taken");
+             Expect(n > 0 && prediction.actions.back().key.size() < 200 &&
+                        prediction.actions.back().destination == p.SystemBase() + L"\\msadc\\cut.dll" &&
+                        prediction.actions.back().copied,
+                    "the cut name is used as a key and reads the value of the key of that name");
+         }},
+        {"climbing_keys",
+         [=](Package& p) {
+             std::string lines = Section("");
+             lines += Line(L"..\\outside.dll", L"路径\\ado\\outside.dll");
+             lines += Line(L"..\\..\\..\\..\\..\\..\\windows\\win.ini", L"路径\\ado\\win.ini");
+             lines += Line(L"inside.dll", L"路径\\ado\\..\\..\\climbed.dll");
+             lines += Line(L"..\\..\\..\\nowhere\\gone.dll", L"路径\\ado\\gone.dll");
+             WriteList(p, lines);
+             WriteBytes(p.folder + L"\\outside.dll", "component beside the version folder\r\n");
+             Ship(p, {"inside.dll"});
+         },
+         [=](const Package& p, const Prediction&, const Run&) {
+             Expect(ReadBytes(p.SystemBase() + L"\\ado\\outside.dll") ==
+                        "component beside the version folder\r\n",
+                    "a key climbing out of the version folder is used as written");
+             Expect(ReadBytes(p.SystemBase() + L"\\ado\\win.ini") == ReadBytes(L"C:\\windows\\win.ini"),
+                    "a key climbing to the drive's root copies that file");
+             Expect(IsFile(p.shared + L"\\climbed.dll"),
+                    "a destination climbing out of its folder is used as written");
+         }},
+        {"missing_drive",
+         [=](Package& p) {
+             const std::wstring drive = FreeDriveLetter();
+             std::string lines = Section("");
+             lines += Line(L"a.dll", drive + L":\\mdac\\a.dll");
+             lines += Line(L"b.dll", drive + L":\\b.dll");
+             lines += Line(L"c.dll", L"路径\\ado\\c.dll");
+             WriteList(p, lines);
+             Ship(p, {"a.dll", "b.dll", "c.dll"});
+         },
+         [=](const Package&, const Prediction& prediction, const Run&) {
+             Expect(prediction.actions.size() == 3 && !prediction.actions[0].copied &&
+                        !prediction.actions[1].copied && prediction.actions[2].copied,
+                    "the two entries on a drive that does not exist are not copied, the third is");
+         }},
+        {"value_limit",
+         [=](Package& p) {
+             const std::string head = CodePage936(L"路径\\ado\\");
+             std::string lines = Section("");
+             for (std::size_t size : {kValueBuffer - 1, kValueBuffer}) {
+                 const std::string value = head + std::string(size - head.size() - 4, 'v') + ".dll";
+                 lines += "v" + std::to_string(size) + ".dll=" + value + "\r\n";
+             }
+             WriteList(p, lines);
+             Ship(p, {"v2047.dll", "v2048.dll"});
+         },
+         [=](const Package& p, const Prediction& prediction, const Run& run) {
+             const std::wstring base = p.SystemBase() + L"\\ado\\";
+             const bool whole =
+                 prediction.actions.size() == 2 &&
+                 prediction.actions[0].destination == base + std::wstring(2047 - 13, L'v') + L".dll" &&
+                 prediction.actions[1].destination == base + std::wstring(2048 - 13, L'v') + L".dl";
+             Expect(whole, "a value of 2047 bytes is read whole, one of 2048 bytes loses its last byte");
+             const std::vector<Registration> found = Registrations(run);
+             Expect(std::any_of(found.begin(), found.end(),
+                                [](const Registration& r) {
+                                    return r.commandLine.size() > 2000 &&
+                                           r.commandLine.compare(r.commandLine.size() - 7, 7, L".dl\" -s") ==
+                                               0;
+                                }),
+                    "the registration of the cut value names the cut path");
+         }},
+        {"trail_5c",
+         [=](Package& p) {
+             // 淺 is 9C 5C in code page 936: its trail byte is a "\" to a byte-wise search. The program's
+             // folder ends in it. The shared folder keeps a plain name: Wine's GetEnvironmentVariableA
+             // cuts a value with double-byte characters to its length in characters (the platform
+             // tests make folders with such names through the program's own platform layer).
+             p.folder = p.root + L"\\程序淺";
+             std::string lines = Section("");
+             lines += Line(L"淺.dll", L"路径\\ado\\淺.dll");
+             lines += Line(L"淺\\淺淺.dll", L"路径\\msadc\\淺淺.dll");
+             lines += Line(L"數淺", L"路径\\ole db\\數淺");
+             lines += Line(L"表淺路径.dll", L"路径\\ado\\表淺.dll");  // "路径" in a key stands for nothing
+             WriteList(p, lines);
+             Ship(p, {CodePage936(L"淺.dll"), CodePage936(L"淺\\淺淺.dll"), CodePage936(L"數淺"),
+                      CodePage936(L"表淺路径.dll")});
+         },
+         [=](const Package& p, const Prediction& prediction, const Run&) {
+             Expect(prediction.actions.size() == 4 &&
+                        std::all_of(prediction.actions.begin(), prediction.actions.end(),
+                                    [](const Action& a) { return a.copied; }),
+                    "every double-byte entry is copied");
+             Expect(!prediction.actions.empty() && prediction.actions[0].source == p.folder + L"\\xp\\淺.dll",
+                    "the list and its files are found beside a program whose folder ends in a trail byte 5C");
+         }},
+    };
+}
+
+int RunHostile(const HostileCase& hostile, const std::wstring& programUnderTest,
+               const std::wstring& standIn) {
+    const std::wstring name = FromUtf8(hostile.name);
+    Say("hostile list " + std::string(hostile.name));
+    Run run;
+    try {
+        Package package;
+        package.root = L"C:\\e2e\\hostile_" + name;
+        package.folder = package.root;
+        package.shared = package.root + L"\\common";
+        RemoveTree(package.root);
+        Require(!IsDirectory(package.root), "the case folder " + Utf8(package.root) + " starts empty");
+        MakeDirectories(package.root + L"\\xp");
+        hostile.layOut(package);
+        MakeDirectories(package.folder + L"\\xp");
+        MakeDirectories(package.shared);
+
+        run.name = L"hostile_" + name;
+        run.root = package.root;
+        run.program = package.folder + L"\\MdacRepair.hostile_" + name + L".exe";
+        run.shared = package.shared;
+        run.log = package.root + L"\\regsvr32.log";
+        run.workFolder = package.root + L"\\work";
+        MakeDirectories(run.workFolder);
+        CopyOrFail(programUnderTest, run.program);
+        SetReportedVersion(L"MdacRepair.hostile_" + name + L".exe", L"winxp");
+        const std::wstring installed = SystemWow64Directory() + L"\\regsvr32.exe";
+        Require(ReadBytes(installed) == ReadBytes(standIn),
+                "the stand-in regsvr32 is in place (e2e.install)");
+
+        const Prediction prediction = Predict(package);
+        std::map<std::wstring, std::string> sources;
+        for (const Action& action : prediction.actions) {
+            if (action.copied) sources[action.destination] = ReadBytes(action.source);
+        }
+        const Picture before = PictureOfDriveC(package.root);
+
+        Start(run);
+        WaitForForm(run);
+        Require(WaitUntil([&] { return IsWindowVisible(run.form) != FALSE; }, kStepTimeout),
+                "the window is shown");
+        Press(run.button);
+        const auto shown = [&](const wchar_t* className) {
+            for (HWND w : TopWindowsOf(run.process.dwProcessId, className)) {
+                if (IsWindowVisible(w)) return w;
+            }
+            return HWND{};
+        };
+        HWND message = nullptr, box = nullptr;
+        WaitUntil(
+            [&] { return (message = shown(kMessageClass)) || (box = shown(kErrorBoxClass)) || Exited(run); },
+            180s);
+        if (prediction.message.empty()) {
+            Require(box != nullptr, "the run ends in the error box");
+            Expect(ErrorBoxText(box) == L"TProgressBar 属性超界.",
+                   "the box reads " + Shown(ErrorBoxText(box)));
+            DismissErrorBox(box);
+            PostMessageW(run.form, WM_CLOSE, 0, 0);
+        } else {
+            Require(message != nullptr, "the completion message appears (" +
+                                            std::to_string(prediction.actions.size()) + " entries)");
+            const MessageDialog dialog = WaitForMessage(run);
+            const std::wstring text = WholeTextOf(dialog.text);
+            Expect(text == prediction.message,
+                   "the message reads " + Shown(text.substr(0, 300)) +
+                       (text == prediction.message
+                            ? ""
+                            : "\n          expected " + Shown(prediction.message.substr(0, 300))));
+            Press(dialog.ok);
+        }
+        ExpectExit(run, 0);
+
+        const std::vector<Registration> found =
+            WaitForRegistrations(run, prediction.actions.size(), std::chrono::seconds(120));
+        std::vector<std::wstring> expected, logged;
+        for (const Action& action : prediction.actions) expected.push_back(action.Command());
+        for (const Registration& r : found) logged.push_back(r.commandLine);
+        std::sort(expected.begin(), expected.end());
+        std::sort(logged.begin(), logged.end());
+        Expect(logged == expected, std::to_string(logged.size()) +
+                                       " registrations started, one per entry read (" +
+                                       std::to_string(expected.size()) + ")");
+
+        std::vector<std::wstring> allowed = {Lower(run.log), Lower(package.SystemBase())};
+        for (const wchar_t* folder : {L"\\ado", L"\\msadc", L"\\ole db"}) {
+            Expect(IsDirectory(package.SystemBase() + folder),
+                   "folder exists: " + Utf8(package.SystemBase() + folder));
+            allowed.push_back(Lower(package.SystemBase() + folder));
+        }
+        int copied = 0;
+        for (const auto& [destination, bytes] : sources) {
+            copied += ReadBytes(destination) == bytes ? 1 : 0;
+            allowed.push_back(FullPath(destination));
+        }
+        Expect(copied == static_cast<int>(sources.size()), std::to_string(copied) + " of " +
+                                                               std::to_string(sources.size()) +
+                                                               " copies made as the list says");
+        ExpectOnlyWritten(before, PictureOfDriveC(package.root), allowed);
+        hostile.check(package, prediction, run);
+    } catch (const Failure& failure) {
+        Say("  stopped: " + std::string(failure.what()));
+        if (failures == 0) ++failures;
+    }
+    if (run.process.hProcess && !Exited(run)) {
+        TerminateProcess(run.process.hProcess, 99);
+        WaitForSingleObject(run.process.hProcess, 10000);
+    }
+    if (run.process.hProcess) {
+        CloseHandle(run.process.hThread);
+        CloseHandle(run.process.hProcess);
+    }
+    Say(failures == 0
+            ? "PASSED hostile_" + std::string(hostile.name)
+            : "FAILED hostile_" + std::string(hostile.name) + ": " + std::to_string(failures) + " check(s)");
+    return failures == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     std::vector<std::wstring> args(argv + 1, argv + argc);
     if (args.size() == 2 && args[0] == L"--install-regsvr") return InstallStandIn(WindowsPath(args[1]));
     if (args.size() == 1 && args[0] == L"--restore-regsvr") return RestoreStandIn();
+    if (args.size() == 3 && args[0].rfind(L"hostile_", 0) == 0) {
+        for (const HostileCase& hostile : HostileCases()) {
+            if (args[0] == L"hostile_" + FromUtf8(hostile.name))
+                return RunHostile(hostile, WindowsPath(args[1]), WindowsPath(args[2]));
+        }
+    }
     if (args.size() != 3) {
         Say("usage: e2e_driver <scenario> <MdacRepair.exe> <regsvr32 stand-in.exe>");
         for (const Scenario& s : Scenarios()) Say("  scenario " + std::string(s.name));
+        for (const HostileCase& h : HostileCases()) Say("  scenario hostile_" + std::string(h.name));
         return 2;
     }
     return RunScenario(Utf8(args[0]), WindowsPath(args[1]), WindowsPath(args[2]));

@@ -477,6 +477,10 @@ void DialogRun(const std::string& probeProgram) {
             Press(box, VK_RETURN);
             Check(WaitHidden(box), "clipboard error box dismissed");
         }
+        // The failure leaves nothing behind: with the clipboard free again, Ctrl+C copies as before.
+        const std::string copied = ui::MessageClipboardText(title, probe::kShortMessage, {"确定"});
+        PressCtrlC(dialog);
+        CheckEq(WaitForClipboard(copied), copied, "Ctrl+C copies again once the clipboard is free");
     }
     PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     Check(WaitHidden(dialog), "the close box dismisses the message dialog");

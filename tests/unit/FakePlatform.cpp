@@ -53,6 +53,7 @@ repair::CopyResult FakePlatform::CopyFileNoReplace(const std::string& source,
                                                    const std::string& destination) {
     journal_.push_back("Copy " + source + " -> " + destination);
     if (files.count(destination)) return repair::CopyResult::DestinationExists;
+    if (deniedDestinations.count(destination)) return repair::CopyResult::Failed;
     const auto it = files.find(source);
     if (it == files.end() || !ParentExists(destination) || destination.empty())
         return repair::CopyResult::Failed;
@@ -65,7 +66,7 @@ std::string FakePlatform::SystemDirectory() {
 }
 
 void FakePlatform::StartHidden(const std::string& program, const std::string& commandLine) {
-    journal_.push_back("Start " + program + " | " + commandLine);
+    journal_.push_back((startsRefused ? "Start refused " : "Start ") + program + " | " + commandLine);
 }
 
 void FakeHost::SetProgressMax(int maximum) {

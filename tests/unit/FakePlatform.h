@@ -24,6 +24,8 @@ public:
     std::set<std::string> directories;           // existing folders, without a trailing "\"
     std::map<std::string, std::string> files;    // path -> contents
     std::set<std::string> unmakableDirectories;  // MakeDirectory fails for these
+    std::set<std::string> deniedDestinations;    // copies to these are refused access
+    bool startsRefused = false;                  // no command can be started (journalled as refused)
     std::string modulePath = "C:\\Tools\\MdacRepair.exe";
     std::string systemDirectory = "C:\\WINDOWS\\system32";
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <set>
 
 #include "repair/Errors.h"
@@ -318,6 +319,156 @@ TEST(RepairRun, RegistrationUtilityComesFromTheSystemDirectory) {
             ASSERT_NE(start, actions.end());
             EXPECT_EQ(*start, c.expectedStart);
         }
+    }
+}
+
+// Faults of the platform, alone and mixed: what the run still copies and registers, what its completion
+// message names, and that it always reaches the message and the closing with every entry's progress.
+TEST(RepairRun, FaultsOfThePlatform) {
+    const std::string base = "C:\\CF\\deep\\System";
+    const std::string deep = "C:\\CF\\deep", system = base, ado = base + "\\ado", msadc = base + "\\msadc",
+                      oleDb = base + "\\ole db";
+    const std::vector<std::string> keys = {"a.dll", "b.dll", "c.dll", "d.dll"};
+    const std::vector<std::string> destinations = {ado + "\\a.dll", msadc + "\\b.dll", oleDb + "\\c.dll",
+                                                   "D:\\d.dll"};
+    const std::string done = "修复完毕";
+    const std::string uncopied = "修复完毕\r\n以下文件未能复制：";
+    struct Case {
+        const char* name;
+        std::function<void(fakes::FakePlatform&)> inject;
+        std::string message;
+        std::vector<int> copied;            // entries whose component reached its destination
+        std::vector<std::string> attempts;  // folders the run tried to make, in order
+        int starts;                         // registrations attempted (one per entry unless no utility)
+    };
+    const std::vector<std::string> allMade = {deep, system, ado, msadc, oleDb};
+    const Case cases[] = {
+        {"no fault", [](fakes::FakePlatform&) {}, done, {0, 1, 2, 3}, allMade, 4},
+        {"first folder of the chain cannot be made",
+         [&](fakes::FakePlatform& p) { p.unmakableDirectories = {deep}; },
+         uncopied + "\r\na.dll\r\nb.dll\r\nc.dll",
+         {3},
+         {deep, deep, deep},
+         4},
+        {"middle folder of the chain cannot be made",
+         [&](fakes::FakePlatform& p) { p.unmakableDirectories = {system}; },
+         uncopied + "\r\na.dll\r\nb.dll\r\nc.dll",
+         {3},
+         {deep, system, system, system},
+         4},
+        {"last folder of one chain cannot be made",
+         [&](fakes::FakePlatform& p) { p.unmakableDirectories = {ado}; },
+         uncopied + "\r\na.dll",
+         {1, 2, 3},
+         allMade,
+         4},
+        {"none of the three shared folders can be made",
+         [&](fakes::FakePlatform& p) {
+             p.unmakableDirectories = {ado, msadc, oleDb};
+         },
+         uncopied + "\r\na.dll\r\nb.dll\r\nc.dll",
+         {3},
+         allMade,
+         4},
+        {"source missing",
+         [](fakes::FakePlatform& p) { p.files.erase("C:\\Tools\\xp\\b.dll"); },
+         uncopied + "\r\nb.dll",
+         {0, 2, 3},
+         allMade,
+         4},
+        {"destination folder missing",
+         [](fakes::FakePlatform& p) {
+             p.files["C:\\Tools\\xp\\文件列表.ini"] += "e.dll=Q:\\nofolder\\e.dll\r\n";
+             p.files["C:\\Tools\\xp\\e.dll"] = "xp:e.dll";
+         },
+         uncopied + "\r\ne.dll",
+         {0, 1, 2, 3},
+         allMade,
+         5},
+        {"access denied",
+         [&](fakes::FakePlatform& p) { p.deniedDestinations = {destinations[3]}; },
+         uncopied + "\r\nd.dll",
+         {0, 1, 2},
+         allMade,
+         4},
+        {"destination exists: kept, not a failure",
+         [&](fakes::FakePlatform& p) {
+             p.directories.insert(allMade.begin(), allMade.end());
+             p.files[destinations[2]] = "older";
+         },
+         done,
+         {0, 1, 3},
+         {},
+         4},
+        {"no command can be started",
+         [](fakes::FakePlatform& p) { p.startsRefused = true; },
+         done,
+         {0, 1, 2, 3},
+         allMade,
+         4},
+        {"no system directory",
+         [](fakes::FakePlatform& p) { p.systemDirectory.clear(); },
+         done,
+         {0, 1, 2, 3},
+         allMade,
+         0},
+        {"mixed: folder, source, kept, denied, no starts",
+         [&](fakes::FakePlatform& p) {
+             p.unmakableDirectories = {msadc};
+             p.files.erase("C:\\Tools\\xp\\a.dll");
+             p.files[destinations[2]] = "older";
+             p.deniedDestinations = {destinations[3]};
+             p.startsRefused = true;
+         },
+         uncopied + "\r\na.dll\r\nb.dll\r\nd.dll",
+         {},
+         allMade,
+         4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Machine m;
+        m.platform.environment["COMMONPROGRAMFILES"] = deep;
+        std::string lines;
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            const std::string value = i < 3 ? "路径" + destinations[i].substr(base.size()) : destinations[i];
+            lines += keys[i] + "=" + value + "\r\n";
+            m.Component("xp", keys[i]);
+        }
+        m.List("xp", lines);
+        c.inject(m.platform);
+        const std::size_t entries = m.platform.files.count("C:\\Tools\\xp\\e.dll") ? 5 : 4;
+
+        repair::RunRepair(m.host, m.platform);
+
+        std::vector<std::string> attempts;
+        std::vector<int> positions;
+        int starts = 0, refused = 0, copies = 0;
+        for (const std::string& line : m.journal) {
+            if (line.rfind("MakeDirectory ", 0) == 0) attempts.push_back(line.substr(14));
+            if (line.rfind("SetProgressPosition ", 0) == 0) positions.push_back(std::stoi(line.substr(20)));
+            if (line.rfind("Copy ", 0) == 0) ++copies;
+            if (line.rfind("Start ", 0) == 0) ++starts;
+            if (line.rfind("Start refused ", 0) == 0) ++refused;
+        }
+        EXPECT_EQ(attempts, c.attempts);
+        std::vector<int> everyEntry(entries);
+        for (std::size_t i = 0; i < entries; ++i) everyEntry[i] = static_cast<int>(i);
+        EXPECT_EQ(positions, everyEntry);
+        EXPECT_EQ(m.host.progressMax, static_cast<int>(entries) - 1);
+        EXPECT_EQ(copies, static_cast<int>(entries)) << "every entry's copy is tried";
+        EXPECT_EQ(starts, c.starts);
+        EXPECT_EQ(refused, m.platform.startsRefused ? c.starts : 0);
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            const bool expected =
+                std::find(c.copied.begin(), c.copied.end(), static_cast<int>(i)) != c.copied.end();
+            const auto found = m.platform.files.find(destinations[i]);
+            const bool copied = found != m.platform.files.end() && found->second == "xp:" + keys[i];
+            EXPECT_EQ(copied, expected) << destinations[i];
+        }
+        ASSERT_GE(m.journal.size(), 2u);
+        EXPECT_EQ(m.journal[m.journal.size() - 2], "ShowMessage " + c.message);
+        EXPECT_EQ(m.journal.back(), "Close");
     }
 }
 
