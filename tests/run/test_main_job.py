@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
-"""The main job end to end: scripts/run on new scratch Wine prefixes, once reporting Windows XP and once
-Windows 7, with the prefix's own regsvr32. Each run must end normally, use the list of its version, leave every
-listed file at its destination and its class registered in the 32-bit registry view, and touch nothing of the
-other list. A second run on the Windows 7 prefix must replace none of the files already there.
-    test_main_job.py --build WIN32_BUILD_FOLDER
+"""The main job end to end: scripts/run on a new scratch Wine prefix reporting Windows XP or Windows 7, with
+the prefix's own regsvr32. The run must end normally, use the list of its version, leave every listed file at its
+destination and its class registered in the 32-bit registry view, and touch nothing of the other list. A second
+run on the same prefix must replace none of the files already there.
+    test_main_job.py --build WIN32_BUILD_FOLDER --windows winxp|win7
 """
 import argparse
 import importlib.machinery
@@ -135,26 +135,26 @@ def check_repair(build, prefix, version, folder, other_folder, run_name):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True, type=pathlib.Path)
-    build = parser.parse_args().build.resolve()
-    scratch = build / "main-job"
+    parser.add_argument("--windows", required=True, choices=["winxp", "win7"])
+    arguments = parser.parse_args()
+    build, version = arguments.build.resolve(), arguments.windows
+    folder, other_folder = ("xp", "w7") if version == "winxp" else ("w7", "xp")
+    scratch = build / "main-job" / version
     shutil.rmtree(scratch, ignore_errors=True)
 
-    print("main job, Wine reporting winxp")
-    check_repair(build, scratch / "winxp", "winxp", "xp", "w7", "winxp")
+    print(f"main job, Wine reporting {version}")
+    listed = check_repair(build, scratch, version, folder, other_folder, version)
 
-    print("main job, Wine reporting win7")
-    listed = check_repair(build, scratch / "win7", "win7", "w7", "xp", "win7")
-
-    print("main job again on the same win7 prefix")
-    installed = [installed_path(scratch / "win7", below) for _, below in listed]
+    print(f"main job again on the same {version} prefix")
+    installed = [installed_path(scratch, below) for _, below in listed]
     for path in installed:
         if path.is_file():
             with path.open("ab") as file:
                 file.write(KEEP_MARK)
-    check_repair(build, scratch / "win7", "win7", "w7", "xp", "second win7 run")
+    check_repair(build, scratch, version, folder, other_folder, f"second {version} run")
     for path in installed:
         check(path.is_file() and path.read_bytes().endswith(KEEP_MARK),
-              f"second win7 run: {path.name} was not replaced")
+              f"second {version} run: {path.name} was not replaced")
 
     if failures:
         print(f"FAILED: {len(failures)} check(s)")
