@@ -5,7 +5,7 @@ namespace repair {
 __attribute__((noinline)) void Error::Raise() const {
     Error raised = *this;
     raised.raisedAt_ = __builtin_extract_return_addr(__builtin_return_address(0));
-    throw raised;
+    throw raised;  // NOLINT(cert-err09-cpp,cert-err61-cpp): a copy that records where it was raised
 }
 
 Error CannotCreateDirectoryError() {

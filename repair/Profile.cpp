@@ -53,7 +53,8 @@ std::optional<std::vector<Line>> SectionLines(std::string_view file, std::string
         if (line.empty()) continue;
 
         if (line.front() == '[') {
-            const std::size_t close = line.rfind(']');
+            // By characters: a trail byte 0x5D is no "]" (the system reads the file as characters too).
+            const std::size_t close = text::LastDelimiter(line, "]", lead);
             if (close != std::string_view::npos) {
                 if (found) break;  // only the first section of that name counts
                 inWanted = SameName(line.substr(1, close - 1), section, lead);

@@ -74,8 +74,8 @@ void TakePicture(const std::wstring& folder, const std::wstring& name) {
 }
 
 // Waits until one of the program's windows of these classes shows, or the program ends.
-HWND WaitForWindow(HANDLE process, DWORD processId, std::vector<const wchar_t*> classes, DWORD timeoutMs,
-                   const wchar_t** which) {
+HWND WaitForWindow(HANDLE process, DWORD processId, const std::vector<const wchar_t*>& classes,
+                   DWORD timeoutMs, const wchar_t** which) {
     for (DWORD waited = 0; waited < timeoutMs; waited += 250) {
         for (const wchar_t* className : classes) {
             if (HWND window = TopWindow(processId, className)) {

@@ -11,7 +11,7 @@
  * processes quiet about a preload of the wrong class. */
 #if defined(__i386__)
 typedef unsigned int size_t;
-extern int *__errno_location(void);
+extern int *__errno_location(void); /* NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp): the C library's own, declared here without its headers */
 extern void *dlsym(void *handle, const char *name);
 #define RTLD_NEXT ((void *)-1l)
 #define MAP_FIXED_NOREPLACE 0x100000

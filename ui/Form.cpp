@@ -65,6 +65,7 @@ int CALLBACK NoteFontFound(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM fo
 bool FontInstalled(HDC dc, const std::string& face) {
     LOGFONTA wanted{};
     wanted.lfCharSet = DEFAULT_CHARSET;
+    // cppcheck-suppress lstrcpynACalled ; bounded by the field's size, from a valid string
     lstrcpynA(wanted.lfFaceName, face.c_str(), LF_FACESIZE);
     bool found = false;
     EnumFontFamiliesExA(dc, &wanted, NoteFontFound, reinterpret_cast<LPARAM>(&found), 0);
@@ -273,6 +274,8 @@ void TForm::CreateFormWindow(const DesignReader& reader) {
         left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
         top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     }
+    // The window procedure keeps the handle at WM_NCCREATE; handle_ is checked below.
+    // cppcheck-suppress ignoredReturnValue
     CreateWindowExA(exStyle, className_.c_str(), frame_.caption.c_str(), style, left, top, width, height,
                     Application::Instance().Handle(), nullptr, GetModuleHandleA(nullptr), this);
     if (handle_ == nullptr) repair::Error("EOSError", "无法创建窗口 " + className_).Raise();

@@ -79,6 +79,7 @@ SIZE TextSize(HFONT font, const char* text) {
     HDC screen = GetDC(nullptr);
     HGDIOBJ previous = SelectObject(screen, font);
     SIZE size{};
+    // cppcheck-suppress lstrlenACalled ; the texts are the test's own literals
     GetTextExtentPoint32A(screen, text, lstrlenA(text), &size);
     SelectObject(screen, previous);
     ReleaseDC(nullptr, screen);
@@ -233,11 +234,11 @@ TEST(MainWindow, FromCreationThroughTheAutomaticPressToClosing) {
     // Space and Enter press the focused Button1, which runs again.
     SetFocus(form.Button1.Handle());
     PostMessageA(form.Button1.Handle(), WM_KEYDOWN, VK_SPACE, 0x00390001);
-    PostMessageA(form.Button1.Handle(), WM_KEYUP, VK_SPACE, 0xC0390001);
+    PostMessageA(form.Button1.Handle(), WM_KEYUP, VK_SPACE, static_cast<LPARAM>(0xC0390001));
     EXPECT_TRUE(PumpUntil([] { return Recorded().errors.size() == 2; }, 1000))
         << "Space did not press Button1";
     PostMessageA(form.Button1.Handle(), WM_KEYDOWN, VK_RETURN, 0x001C0001);
-    PostMessageA(form.Button1.Handle(), WM_KEYUP, VK_RETURN, 0xC01C0001);
+    PostMessageA(form.Button1.Handle(), WM_KEYUP, VK_RETURN, static_cast<LPARAM>(0xC01C0001));
     EXPECT_TRUE(PumpUntil([] { return Recorded().errors.size() == 3; }, 1000))
         << "Enter did not press Button1";
     EXPECT_TRUE(Recorded().messages.empty());
@@ -297,6 +298,7 @@ TEST(TestForm, ErrorsInHandlersGoToTheErrorBoxAndTheFormGoesOn) {
     form.Timer1.SetEnabled(false);
     const int ticks = form.ticks;
     PumpFor(300);
+    // cppcheck-suppress knownConditionTrueFalse ; the timer handler changes ticks while messages are pumped
     EXPECT_EQ(form.ticks, ticks);
     form.Timer1.SetEnabled(true);
     EXPECT_TRUE(PumpUntil([&] { return form.ticks > ticks; }, 1000));

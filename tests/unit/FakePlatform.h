@@ -16,7 +16,7 @@ using Journal = std::vector<std::string>;
 
 class FakePlatform : public repair::Platform {
 public:
-    explicit FakePlatform(Journal& journal, text::LeadBytes lead = text::LeadBytes::CodePage936())
+    explicit FakePlatform(Journal& journal, const text::LeadBytes& lead = text::LeadBytes::CodePage936())
         : journal_(journal), lead_(lead) {}
 
     // The machine.

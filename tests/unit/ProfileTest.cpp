@@ -103,6 +103,10 @@ TEST(ProfileReading, AgreesWithTheSystemReader) {
         {"equals in value", "[s]\r\na=b=c\r\n", "s", "a", "b=c"},
         {"double-byte key with trail 5C", "[文件列表]\r\n淺.dll=路径\\淺\\a.dll\r\n", kSection, kKeyNames,
          Names({"淺.dll"})},
+        // "乚" is 81 5D in code page 936: its trail byte is the "]" and closes no section name.
+        {"trail byte 5D is no closing bracket", "[文件列表]\r\na=1\r\n[乚\r\nb=2\r\n", kSection, kKeyNames,
+         Names({"a", "b"})},
+        {"section name ending in trail byte 5D", "[乚]\r\na=1\r\n", "乚", "a", "1"},
         {"double-byte value with trail 5C", "[文件列表]\r\n淺.dll=路径\\淺\\a.dll\r\n", kSection, "淺.dll",
          "路径\\淺\\a.dll"},
         {"value 2047 bytes", "[s]\r\na=" + longValue.substr(0, 2047) + "\r\n", "s", "a",
