@@ -1,11 +1,14 @@
 // Times the real MdacRepair.exe under Wine and prints the figures for scripts/bench.
 //
-//   bench_driver repair  <MdacRepair.exe> <regsvr32 stand-in.exe> <entries> <repetitions>
+//   bench_driver repair  <MdacRepair.exe> <regsvr32 stand-in.exe> <OperationsProbe.exe> <entries>
+//   <repetitions>
 //       From process start to the completion message "修复完毕" on a list of <entries> small files,
 //       against a batch file run by cmd that copies each file without replacing it and starts
 //       "regsvr32 /s" for each: the same files, the same prefix, the same regsvr32 (the stand-in).
-//   bench_driver startup <MdacRepair.exe> <EmptyWindow.exe> <repetitions>
-//       From process start to the main window shown, against a program that only shows an empty window.
+//       Then the probe's figures for each kind of operation the program makes.
+//   bench_driver startup <MdacRepair.exe> <EmptyWindow.exe> <EmptyWindowManifest.exe> <repetitions>
+//       From process start to the main window shown, against a program that only shows an empty window,
+//       and the same with the program's manifest.
 //
 // The two sides of each comparison take turns, so that a machine busy for a while weighs on both; each
 // figure is the median of its repetitions. A 64-bit program: it starts at once under Wine.
@@ -427,7 +430,8 @@ Turn RunBatch(const RepairSetup& setup) {
     return turn;
 }
 
-int BenchRepair(const std::wstring& program, const std::wstring& standIn, int entries, int repetitions) {
+int BenchRepair(const std::wstring& program, const std::wstring& standIn, const std::wstring& probe,
+                int entries, int repetitions) {
     StandInRegsvr regsvr(standIn);
     const RepairSetup setup = LayOutRepair(program, regsvr.Path(), entries);
     // The stand-in logs each registration it is started for, and is started by both sides alike.
@@ -461,22 +465,37 @@ int BenchRepair(const std::wstring& program, const std::wstring& standIn, int en
                   Median(programDone) / Median(batchDone));
     Say(line);
     Say("  all turns, program: " + Figures(programDone) + "; batch file: " + Figures(batchDone));
+
+    // Where the program's time goes: its operations one kind at a time, with the same stand-in in place.
+    const std::wstring report = setup.root + L"\\probe.txt";
+    DeleteFileW(report.c_str());
+    SetEnvironmentVariableW(L"E2E_REGSVR_LOG", (setup.root + L"\\probe-regsvr32.log").c_str());
+    Process probeRun = Start(probe, L"\"" + setup.root + L"\" \"" + report + L"\"", setup.root);
+    WaitForSingleObject(probeRun.info.hProcess, 600000);
+    probeRun.Close();
+    Say("where MdacRepair.exe's time goes, each kind of operation alone (OperationsProbe.exe, 32-bit):");
+    std::string lines = ReadBytes(report);
+    if (lines.empty()) lines = "  (the probe wrote no report)\n";
+    std::fputs(lines.c_str(), stdout);
     return 0;
 }
 
 // ---------------------------------------------------------------------------------------------------
 // Start-up: the program against the empty window
 
-int BenchStartup(const std::wstring& program, const std::wstring& floor, int repetitions) {
+int BenchStartup(const std::wstring& program, const std::wstring& floor, const std::wstring& manifestFloor,
+                 int repetitions) {
     const std::wstring root = L"C:\\bench\\startup";
     RemoveTree(root);
     MakeDirectories(root);
     // No file lists beside it: the window is closed long before its countdown ends.
-    const std::wstring programCopy = root + L"\\MdacRepair.exe", floorCopy = root + L"\\EmptyWindow.exe";
+    const std::wstring programCopy = root + L"\\MdacRepair.exe", floorCopy = root + L"\\EmptyWindow.exe",
+                       manifestCopy = root + L"\\EmptyWindowManifest.exe";
     CopyOrFail(program, programCopy);
     CopyOrFail(floor, floorCopy);
+    CopyOrFail(manifestFloor, manifestCopy);
 
-    std::vector<double> programShown, floorShown;
+    std::vector<double> programShown, floorShown, manifestShown;
     for (int r = 0; r < repetitions; ++r) {
         HWND window = nullptr;
         Process p = Start(programCopy, L"", root);
@@ -485,6 +504,9 @@ int BenchStartup(const std::wstring& program, const std::wstring& floor, int rep
         Process f = Start(floorCopy, L"", root);
         floorShown.push_back(WaitForShown(f, L"TEmptyWindow", &window));
         CloseAndWait(f, window);
+        Process m = Start(manifestCopy, L"", root);
+        manifestShown.push_back(WaitForShown(m, L"TEmptyWindow", &window));
+        CloseAndWait(m, window);
     }
     char line[256];
     Say("start-up to the main window shown, median of " + std::to_string(repetitions) + " (seconds):");
@@ -492,10 +514,17 @@ int BenchStartup(const std::wstring& program, const std::wstring& floor, int rep
     Say(line);
     std::snprintf(line, sizeof line, "  %-44s %8.3f", "EmptyWindow.exe (the floor)", Median(floorShown));
     Say(line);
+    std::snprintf(line, sizeof line, "  %-44s %8.3f", "EmptyWindowManifest.exe (with the program's manifest)",
+                  Median(manifestShown));
+    Say(line);
     std::snprintf(line, sizeof line, "  %-44s %8.2f", "ratio program / floor",
                   Median(programShown) / Median(floorShown));
     Say(line);
-    Say("  all turns, program: " + Figures(programShown) + "; floor: " + Figures(floorShown));
+    std::snprintf(line, sizeof line, "  %-44s %8.2f", "ratio program / floor with the manifest",
+                  Median(programShown) / Median(manifestShown));
+    Say(line);
+    Say("  all turns, program: " + Figures(programShown) + "; floor: " + Figures(floorShown) +
+        "; floor with the manifest: " + Figures(manifestShown));
     return 0;
 }
 
@@ -504,14 +533,19 @@ int BenchStartup(const std::wstring& program, const std::wstring& floor, int rep
 int wmain(int argc, wchar_t** argv) {
     try {
         const std::wstring mode = argc > 1 ? argv[1] : L"";
-        if (mode == L"repair" && argc == 6) {
-            return BenchRepair(WindowsPath(argv[2]), WindowsPath(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]));
+        if (mode == L"repair" && argc == 7) {
+            return BenchRepair(WindowsPath(argv[2]), WindowsPath(argv[3]), WindowsPath(argv[4]),
+                               _wtoi(argv[5]), _wtoi(argv[6]));
         }
-        if (mode == L"startup" && argc == 5) {
-            return BenchStartup(WindowsPath(argv[2]), WindowsPath(argv[3]), _wtoi(argv[4]));
+        if (mode == L"startup" && argc == 6) {
+            return BenchStartup(WindowsPath(argv[2]), WindowsPath(argv[3]), WindowsPath(argv[4]),
+                                _wtoi(argv[5]));
         }
-        Say("usage: bench_driver repair <MdacRepair.exe> <regsvr32 stand-in.exe> <entries> <repetitions>\n"
-            "       bench_driver startup <MdacRepair.exe> <EmptyWindow.exe> <repetitions>");
+        Say("usage: bench_driver repair <MdacRepair.exe> <regsvr32 stand-in.exe> <OperationsProbe.exe> "
+            "<entries> "
+            "<repetitions>\n"
+            "       bench_driver startup <MdacRepair.exe> <EmptyWindow.exe> <EmptyWindowManifest.exe> "
+            "<repetitions>");
         return 2;
     } catch (const Failure& failure) {
         Say(std::string("bench: ") + failure.what());
