@@ -256,11 +256,13 @@ HWND ChildOf(HWND parent, const wchar_t* className) {
     return search.found;
 }
 
-// Seconds from the process's start until its window of that class is shown.
-double WaitForShown(const Process& process, const wchar_t* className, HWND* window) {
+// Seconds from the process's start until its window of that class is shown, looked for every `poll`.
+// Every look asks Wine's server, which the program needs too: a long wait looks seldom.
+double WaitForShown(const Process& process, const wchar_t* className, HWND* window,
+                    std::chrono::milliseconds poll = 5ms) {
     HWND found = nullptr;
     const bool shown = WaitUntil(
-        [&] { return (found = ShownWindow(process, className)) || process.Exited(); }, kStepTimeout, 2ms);
+        [&] { return (found = ShownWindow(process, className)) || process.Exited(); }, kStepTimeout, poll);
     const double seconds = SecondsSince(process.started);
     if (!shown || !found) throw Failure("no " + Utf8(className) + " window was shown");
     if (window) *window = found;
@@ -400,7 +402,7 @@ Turn RunProgram(const RepairSetup& setup) {
     PostMessageW(button, BM_CLICK, 0, 0);
     HWND message = nullptr;
     Turn turn;
-    turn.done = WaitForShown(process, L"TMessageForm", &message);
+    turn.done = WaitForShown(process, L"TMessageForm", &message, 100ms);
     const HWND text = ChildOf(message, L"Static");
     if (!text || TextOf(text) != L"修复完毕") throw Failure("the message is not \"修复完毕\"");
     if (CopiedFiles(setup) != static_cast<std::size_t>(setup.entries))
