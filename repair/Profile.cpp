@@ -1,7 +1,6 @@
 #include "repair/Profile.h"
 
-#include <optional>
-#include <vector>
+#include <algorithm>
 
 namespace profile {
 namespace {
@@ -36,16 +35,36 @@ bool SameName(std::string_view a, std::string_view b, const text::LeadBytes& lea
     return true;
 }
 
-struct Line {
-    std::string_view name;
-    std::optional<std::string_view> value;  // absent for a line without "="
-};
+// A hash (FNV-1a) of the name as SameName sees it: single-byte letters in lower case, double-byte
+// characters as they are. Names that SameName takes for one have the same hash.
+std::uint64_t NameHash(std::string_view name, const text::LeadBytes& lead) {
+    std::uint64_t hash = 14695981039346656037ull;
+    auto add = [&hash](char c) { hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull; };
+    for (std::size_t i = 0; i < name.size();) {
+        const std::size_t next = text::NextChar(name, i, lead);
+        if (next - i == 1) {
+            add(AsciiLower(name[i]));
+        } else {
+            for (std::size_t j = i; j < next; ++j) add(name[j]);
+        }
+        i = next;
+    }
+    return hash;
+}
 
-// The lines of the first section named `section`; nullopt when there is none.
-std::optional<std::vector<Line>> SectionLines(std::string_view file, std::string_view section,
-                                              const text::LeadBytes& lead) {
-    std::optional<std::vector<Line>> found;
+}  // namespace
+
+const std::vector<Reader::Line>* Reader::Section(std::string_view section) {
+    if (parsed_ && SameName(section, sectionAsked_, lead_)) return sectionFound_ ? &lines_ : nullptr;
+
+    parsed_ = true;
+    sectionAsked_ = section;
+    sectionFound_ = false;
+    lines_.clear();
+    valuesAsked_ = 0;
+    nameIndex_.clear();
     bool inWanted = false;
+    std::string_view file = file_;
     while (!file.empty()) {
         const std::size_t eol = file.find('\n');
         std::string_view line = TrimProfileSpace(file.substr(0, eol));
@@ -56,9 +75,9 @@ std::optional<std::vector<Line>> SectionLines(std::string_view file, std::string
             // By characters: a trail byte 0x5D is no "]" (the system reads the file as characters too).
             const std::size_t close = text::LastDelimiter(line, "]", lead);
             if (close != std::string_view::npos) {
-                if (found) break;  // only the first section of that name counts
-                inWanted = SameName(line.substr(1, close - 1), section, lead);
-                if (inWanted) found.emplace();
+                if (sectionFound_) break;  // only the first section of that name counts
+                inWanted = SameName(line.substr(1, close - 1), section, lead_);
+                sectionFound_ = inWanted;
                 continue;
             }
         }
@@ -72,18 +91,39 @@ std::optional<std::vector<Line>> SectionLines(std::string_view file, std::string
             entry.name = TrimProfileSpace(line.substr(0, equals));
             entry.value = TrimProfileSpace(line.substr(equals + 1));
         }
-        found->push_back(entry);
+        lines_.push_back(entry);
     }
-    return found;
+    return sectionFound_ ? &lines_ : nullptr;
 }
 
-}  // namespace
+const Reader::Line* Reader::FirstNamed(std::string_view name) {
+    // A single question is answered by a plain search; the index pays from the second one on.
+    if (++valuesAsked_ == 1) {
+        for (const Line& line : lines_) {
+            if (SameName(line.name, name, lead_)) return &line;
+        }
+        return nullptr;
+    }
+    if (nameIndex_.empty() && !lines_.empty()) {
+        nameIndex_.reserve(lines_.size());
+        for (std::size_t i = 0; i < lines_.size(); ++i) {
+            nameIndex_.emplace_back(NameHash(lines_[i].name, lead_), static_cast<std::uint32_t>(i));
+        }
+        std::sort(nameIndex_.begin(), nameIndex_.end());
+    }
+    const std::uint64_t hash = NameHash(name, lead_);
+    for (auto it = std::lower_bound(nameIndex_.begin(), nameIndex_.end(), std::make_pair(hash, 0u));
+         it != nameIndex_.end() && it->first == hash; ++it) {
+        const Line& line = lines_[it->second];
+        if (SameName(line.name, name, lead_)) return &line;
+    }
+    return nullptr;
+}
 
-std::string KeyNames(std::string_view fileBytes, std::string_view section, std::size_t bufferSize,
-                     const text::LeadBytes& lead) {
+std::string Reader::KeyNames(std::string_view section, std::size_t bufferSize) {
     std::string out;
     if (bufferSize < 2) return out;
-    const auto lines = SectionLines(fileBytes, section, lead);
+    const std::vector<Line>* lines = Section(section);
     if (!lines) return out;
 
     std::size_t room = bufferSize;
@@ -101,16 +141,13 @@ std::string KeyNames(std::string_view fileBytes, std::string_view section, std::
     return out;
 }
 
-std::string Value(std::string_view fileBytes, std::string_view section, std::string_view key,
-                  std::string_view defaultValue, std::size_t bufferSize, const text::LeadBytes& lead) {
+std::string Reader::Value(std::string_view section, std::string_view key, std::string_view defaultValue,
+                          std::size_t bufferSize) {
     if (bufferSize == 0) return {};
     std::string_view value = defaultValue;
-    if (const auto lines = SectionLines(fileBytes, section, lead)) {
-        const std::string_view wanted = TrimProfileSpace(key);
-        for (const Line& line : *lines) {
-            if (!SameName(line.name, wanted, lead)) continue;
-            value = line.value.value_or(std::string_view());
-            break;
+    if (Section(section)) {
+        if (const Line* line = FirstNamed(TrimProfileSpace(key))) {
+            value = line->value.value_or(std::string_view());
         }
     }
     // Matching single or double quotes around the whole value are removed.
@@ -119,6 +156,16 @@ std::string Value(std::string_view fileBytes, std::string_view section, std::str
         value = value.substr(1, value.size() - 2);
     }
     return std::string(value.substr(0, bufferSize - 1));
+}
+
+std::string KeyNames(std::string_view fileBytes, std::string_view section, std::size_t bufferSize,
+                     const text::LeadBytes& lead) {
+    return Reader(fileBytes, lead).KeyNames(section, bufferSize);
+}
+
+std::string Value(std::string_view fileBytes, std::string_view section, std::string_view key,
+                  std::string_view defaultValue, std::size_t bufferSize, const text::LeadBytes& lead) {
+    return Reader(fileBytes, lead).Value(section, key, defaultValue, bufferSize);
 }
 
 }  // namespace profile

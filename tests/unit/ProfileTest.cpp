@@ -133,6 +133,66 @@ TEST(ProfileReading, KeyNamesBeyondTheBufferAreCut) {
     EXPECT_EQ(keys[2340], "k0");
 }
 
+// One reader asked many questions in a row (the key names, then value after value, across sections)
+// must answer each as a reader asked only that question does: the kept section and its index of names
+// change how fast it answers, never what.
+TEST(ProfileReading, OneReaderAnswersEveryQuestionAsASingleQuestion) {
+    const text::LeadBytes lead = text::LeadBytes::CodePage936();
+    const std::string file =
+        "[s]\r\na=1\r\nA=2\r\n B = 3 \r\nlonely\r\n;c=4\r\n=empty name\r\n"
+        "\x81"
+        "A=lead upper\r\n\x81"
+        "a=lead lower\r\n淺.dll=路径\\淺\r\nq=\"x\"\r\n"
+        "[t]\r\na=t1\r\nb=t2\r\n[S]\r\nlate=9\r\n";
+    const struct {
+        const char* section;
+        const char* key;  // kKeyNames for the key-name list
+        std::string expected;
+    } questions[] = {
+        {"s", kKeyNames,
+         Names({"a", "A", "B",
+                "\x81"
+                "A",
+                "\x81"
+                "a",
+                "淺.dll", "q"})},
+        {"s", "a", "1"},
+        {"s", "A", "1"},  // the first line of that name in any case
+        {"S", " b ", "3"},
+        {"s", "lonely", ""},
+        {"s", ";C", "4"},
+        {"s", "", "empty name"},
+        {"s",
+         "\x81"
+         "a",
+         "lead lower"},  // a double-byte character matches only exactly
+        {"s",
+         "\x81"
+         "A",
+         "lead upper"},
+        {"s", "淺.DLL", "路径\\淺"},
+        {"s", "q", "x"},
+        {"s", "late", ""},  // only the first section of a name counts
+        {"s", "missing", ""},
+        {"t", "a", "t1"},
+        {"t", kKeyNames, Names({"a", "b"})},
+        {"s", "b", "3"},
+        {"u", "a", ""},
+        {"u", kKeyNames, ""},
+        {"s", "a", "1"},
+    };
+    profile::Reader reader(file, lead);
+    for (const auto& q : questions) {
+        const std::string asked = q.key ? q.key : "<key names>";
+        const std::string answer =
+            q.key ? reader.Value(q.section, q.key, "", 2048) : reader.KeyNames(q.section, 2048);
+        const std::string single = q.key ? profile::Value(file, q.section, q.key, "", 2048, lead)
+                                         : profile::KeyNames(file, q.section, 2048, lead);
+        EXPECT_EQ(answer, q.expected) << q.section << " / " << asked;
+        EXPECT_EQ(single, q.expected) << q.section << " / " << asked << " asked alone";
+    }
+}
+
 }  // namespace
 
 #ifndef _WIN32

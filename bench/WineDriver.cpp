@@ -1,0 +1,556 @@
+// Times the real MdacRepair.exe under Wine and prints the figures for scripts/bench.
+//
+//   bench_driver repair  <MdacRepair.exe> <regsvr32 stand-in.exe> <OperationsProbe.exe> <entries>
+//   <repetitions>
+//       From process start to the completion message "修复完毕" on a list of <entries> small files,
+//       against a batch file run by cmd that copies each file without replacing it and starts
+//       "regsvr32 /s" for each: the same files, the same prefix, the same regsvr32 (the stand-in).
+//       Then the probe's figures for each kind of operation the program makes.
+//   bench_driver startup <MdacRepair.exe> <EmptyWindow.exe> <EmptyWindowManifest.exe> <repetitions>
+//       From process start to the main window shown, against a program that only shows an empty window,
+//       and the same with the program's manifest.
+//
+// The two sides of each comparison take turns, so that a machine busy for a while weighs on both; each
+// figure is the median of its repetitions. A 64-bit program: it starts at once under Wine.
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr auto kStepTimeout = 300s;
+constexpr wchar_t kStandInKeptAside[] = L"regsvr32-e2e-original.exe";
+
+struct Failure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string result(size, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
+                        nullptr);
+    return result;
+}
+
+void Say(const std::string& line) {
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+bool WaitUntil(const std::function<bool()>& ready, std::chrono::milliseconds timeout,
+               std::chrono::milliseconds poll = 5ms) {
+    const auto end = Clock::now() + timeout;
+    for (;;) {
+        if (ready()) return true;
+        if (Clock::now() >= end) return false;
+        Sleep(static_cast<DWORD>(poll.count()));
+    }
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+std::string Figures(const std::vector<double>& seconds) {
+    std::string text;
+    for (double s : seconds) {
+        char one[32];
+        std::snprintf(one, sizeof one, "%s%.2f", text.empty() ? "" : " ", s);
+        text += one;
+    }
+    return text;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Files
+
+// A Unix path from the shell is reached through Wine's drive Z:.
+std::wstring WindowsPath(std::wstring path) {
+    if (!path.empty() && path[0] == L'/') {
+        std::replace(path.begin(), path.end(), L'/', L'\\');
+        path = L"Z:" + path;
+    }
+    return path;
+}
+
+bool IsDirectory(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsFile(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void MakeDirectories(const std::wstring& path) {
+    if (path.size() <= 3 || IsDirectory(path)) return;
+    MakeDirectories(path.substr(0, path.find_last_of(L'\\')));
+    if (!CreateDirectoryW(path.c_str(), nullptr) && !IsDirectory(path)) {
+        throw Failure("cannot make folder " + Utf8(path));
+    }
+}
+
+void RemoveTree(const std::wstring& path) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring child = path + L"\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(child);
+            } else {
+                DeleteFileW(child.c_str());
+            }
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+    const HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) throw Failure("cannot write " + Utf8(path));
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+std::string ReadBytes(const std::wstring& path) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::string bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+void CopyOrFail(const std::wstring& from, const std::wstring& to) {
+    if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) throw Failure("cannot copy " + Utf8(from));
+}
+
+std::string CodePage936(const std::wstring& text) {
+    const int size =
+        WideCharToMultiByte(936, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string result(size, '\0');
+    WideCharToMultiByte(936, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
+                        nullptr);
+    return result;
+}
+
+std::size_t CountLines(const std::wstring& path) {
+    const std::string bytes = ReadBytes(path);
+    return static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+}
+
+std::wstring SystemWow64Directory() {
+    wchar_t buffer[MAX_PATH] = {};
+    if (GetSystemWow64DirectoryW(buffer, MAX_PATH) == 0)
+        throw Failure("this prefix has no 32-bit system folder");
+    return buffer;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Processes and windows
+
+struct Process {
+    PROCESS_INFORMATION info{};
+    Clock::time_point started;
+
+    bool Exited() const { return WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0; }
+    void Close() {
+        if (info.hThread) CloseHandle(info.hThread);
+        if (info.hProcess) CloseHandle(info.hProcess);
+        info = {};
+    }
+};
+
+Process Start(const std::wstring& program, const std::wstring& arguments, const std::wstring& folder) {
+    std::wstring commandLine = L"\"" + program + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    Process process;
+    process.started = Clock::now();
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &startup, &process.info)) {
+        throw Failure("cannot start " + Utf8(program));
+    }
+    return process;
+}
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
+}
+
+std::wstring TextOf(HWND window) {
+    wchar_t text[1024] = {};
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 10000,
+                             &copied)) {
+        return {};
+    }
+    return std::wstring(text, std::min<DWORD_PTR>(copied, 1023));
+}
+
+// The process's shown top-level window of that class; null while there is none.
+HWND ShownWindow(const Process& process, const wchar_t* className) {
+    struct Search {
+        DWORD processId;
+        const wchar_t* className;
+        HWND found;
+    } search{process.info.dwProcessId, className, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(data);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner != s.processId || !IsWindowVisible(window) || ClassOf(window) != s.className)
+                return TRUE;
+            s.found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND ChildOf(HWND parent, const wchar_t* className) {
+    struct Search {
+        const wchar_t* className;
+        HWND found;
+    } search{className, nullptr};
+    EnumChildWindows(
+        parent,
+        [](HWND window, LPARAM data) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(data);
+            if (ClassOf(window) != s.className) return TRUE;
+            s.found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Seconds from the process's start until its window of that class is shown, looked for every `poll`.
+// Every look asks Wine's server, which the program needs too: a long wait looks seldom.
+double WaitForShown(const Process& process, const wchar_t* className, HWND* window,
+                    std::chrono::milliseconds poll = 5ms) {
+    HWND found = nullptr;
+    const bool shown = WaitUntil(
+        [&] { return (found = ShownWindow(process, className)) || process.Exited(); }, kStepTimeout, poll);
+    const double seconds = SecondsSince(process.started);
+    if (!shown || !found) throw Failure("no " + Utf8(className) + " window was shown");
+    if (window) *window = found;
+    return seconds;
+}
+
+void CloseAndWait(Process& process, HWND window) {
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(process.info.hProcess, 30000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.info.hProcess, 1);
+        WaitForSingleObject(process.info.hProcess, 10000);
+    }
+    process.Close();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Repair: the program against the batch file
+
+class StandInRegsvr {
+public:
+    explicit StandInRegsvr(const std::wstring& standIn) {
+        const std::wstring folder = SystemWow64Directory();
+        system_ = folder + L"\\regsvr32.exe";
+        aside_ = folder + L"\\" + kStandInKeptAside;
+        if (!IsFile(aside_) && !CopyFileW(system_.c_str(), aside_.c_str(), TRUE))
+            throw Failure("cannot keep the system's regsvr32 aside");
+        CopyOrFail(standIn, system_);
+    }
+    ~StandInRegsvr() {
+        if (CopyFileW(aside_.c_str(), system_.c_str(), FALSE)) DeleteFileW(aside_.c_str());
+    }
+    const std::wstring& Path() const { return system_; }
+
+private:
+    std::wstring system_, aside_;
+};
+
+struct RepairSetup {
+    std::wstring root = L"C:\\bench\\repair";
+    std::wstring program, shared, log, batch;
+    int entries = 0;
+
+    std::wstring SystemBase() const { return shared + L"\\System"; }
+    static std::wstring Name(int i) {
+        wchar_t name[32];
+        swprintf(name, 32, L"comp%04d.dll", i);
+        return name;
+    }
+    static const wchar_t* Folder(int i) {
+        static const wchar_t* const folders[] = {L"ado", L"msadc", L"ole db"};
+        return folders[i % 3];
+    }
+    std::wstring Source(int i) const { return root + L"\\xp\\" + Name(i); }
+    std::wstring Destination(int i) const { return SystemBase() + L"\\" + Folder(i) + L"\\" + Name(i); }
+};
+
+// The program with an "xp" and a "w7" folder of the same list and files (so the Windows version Wine
+// reports does not matter), and the batch file a user would write for the same work.
+RepairSetup LayOutRepair(const std::wstring& program, const std::wstring& regsvr, int entries) {
+    RepairSetup setup;
+    setup.entries = entries;
+    RemoveTree(setup.root);
+    MakeDirectories(setup.root);
+    setup.program = setup.root + L"\\MdacRepair.exe";
+    CopyOrFail(program, setup.program);
+    setup.shared = setup.root + L"\\common";
+    setup.log = setup.root + L"\\regsvr32.log";
+
+    std::wstring list = L"; 组件与目标\r\n[文件列表]\r\n";
+    for (int i = 0; i < entries; ++i) {
+        list += RepairSetup::Name(i) + L"=路径\\" + RepairSetup::Folder(i) + L"\\" + RepairSetup::Name(i) +
+                L"\r\n";
+    }
+    for (const wchar_t* version : {L"xp", L"w7"}) {
+        const std::wstring folder = setup.root + L"\\" + version;
+        MakeDirectories(folder);
+        WriteBytes(folder + L"\\文件列表.ini", CodePage936(list));
+        for (int i = 0; i < entries; ++i) {
+            // A small component: 4 KB, its own name in its first line.
+            std::string bytes = "component " + Utf8(RepairSetup::Name(i)) + "\r\n";
+            bytes.resize(4096, '.');
+            WriteBytes(folder + L"\\" + RepairSetup::Name(i), bytes);
+        }
+    }
+
+    // The batch file: make the folders, then for each file copy it unless it is there and start its
+    // registration without waiting, as the program does.
+    std::wstring batch = L"@echo off\r\n";
+    for (const wchar_t* folder : {L"ado", L"msadc", L"ole db"}) {
+        const std::wstring path = setup.SystemBase() + L"\\" + folder;
+        batch += L"if not exist \"" + path + L"\" mkdir \"" + path + L"\"\r\n";
+    }
+    for (int i = 0; i < entries; ++i) {
+        const std::wstring from = setup.Source(i), to = setup.Destination(i);
+        batch += L"if not exist \"" + to + L"\" copy \"" + from + L"\" \"" + to + L"\" >nul\r\n";
+        batch += L"start \"\" \"" + regsvr + L"\" /s \"" + to + L"\"\r\n";
+    }
+    setup.batch = setup.root + L"\\baseline.bat";
+    WriteBytes(setup.batch, CodePage936(batch));
+    return setup;
+}
+
+void ClearDestinations(const RepairSetup& setup) {
+    RemoveTree(setup.shared);
+    MakeDirectories(setup.shared);
+    DeleteFileW(setup.log.c_str());
+}
+
+std::size_t CopiedFiles(const RepairSetup& setup) {
+    std::size_t copied = 0;
+    for (int i = 0; i < setup.entries; ++i) copied += IsFile(setup.Destination(i));
+    return copied;
+}
+
+// Waits for every registration to have logged its line, so the next turn starts on a quiet machine.
+double WaitForRegistrations(const RepairSetup& setup, Clock::time_point since) {
+    const std::size_t want = static_cast<std::size_t>(setup.entries);
+    if (!WaitUntil([&] { return CountLines(setup.log) >= want; }, kStepTimeout, 50ms))
+        throw Failure("only " + std::to_string(CountLines(setup.log)) + " registrations of " +
+                      std::to_string(want) + " were started");
+    return SecondsSince(since);
+}
+
+struct Turn {
+    double done = 0;        // the completion message shown, or the batch file finished
+    double registered = 0;  // every registration logged
+};
+
+Turn RunProgram(const RepairSetup& setup) {
+    ClearDestinations(setup);
+    Process process = Start(setup.program, L"", setup.root);
+    HWND form = nullptr;
+    WaitForShown(process, L"TForm1", &form);
+    // Pressed at once, as a user who does not wait for the countdown.
+    const HWND button = ChildOf(form, L"Button");
+    if (!button) throw Failure("the main window has no button");
+    PostMessageW(button, BM_CLICK, 0, 0);
+    HWND message = nullptr;
+    Turn turn;
+    turn.done = WaitForShown(process, L"TMessageForm", &message, 100ms);
+    const HWND text = ChildOf(message, L"Static");
+    if (!text || TextOf(text) != L"修复完毕") throw Failure("the message is not \"修复完毕\"");
+    if (CopiedFiles(setup) != static_cast<std::size_t>(setup.entries))
+        throw Failure("the program copied " + std::to_string(CopiedFiles(setup)) + " files");
+    turn.registered = WaitForRegistrations(setup, process.started);
+    const HWND ok = ChildOf(message, L"Button");
+    if (ok) PostMessageW(ok, BM_CLICK, 0, 0);
+    if (WaitForSingleObject(process.info.hProcess, 30000) != WAIT_OBJECT_0)
+        TerminateProcess(process.info.hProcess, 1);
+    process.Close();
+    return turn;
+}
+
+Turn RunBatch(const RepairSetup& setup) {
+    ClearDestinations(setup);
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    Process process = Start(std::wstring(system) + L"\\cmd.exe", L"/c \"" + setup.batch + L"\"", setup.root);
+    if (WaitForSingleObject(process.info.hProcess, 600000) != WAIT_OBJECT_0)
+        throw Failure("the batch file hangs");
+    Turn turn;
+    turn.done = SecondsSince(process.started);
+    process.Close();
+    if (CopiedFiles(setup) != static_cast<std::size_t>(setup.entries))
+        throw Failure("the batch file copied " + std::to_string(CopiedFiles(setup)) + " files");
+    turn.registered = WaitForRegistrations(setup, process.started);
+    return turn;
+}
+
+int BenchRepair(const std::wstring& program, const std::wstring& standIn, const std::wstring& probe,
+                int entries, int repetitions) {
+    StandInRegsvr regsvr(standIn);
+    const RepairSetup setup = LayOutRepair(program, regsvr.Path(), entries);
+    // The stand-in logs each registration it is started for, and is started by both sides alike.
+    SetEnvironmentVariableW(L"E2E_REGSVR_LOG", setup.log.c_str());
+    SetEnvironmentVariableW(L"E2E_REGSVR_SLEEP_MS", nullptr);
+    SetEnvironmentVariableW(L"CommonProgramFiles", setup.shared.c_str());
+    SetEnvironmentVariableW(L"CommonProgramFiles(x86)", setup.shared.c_str());
+    Say("repair: " + std::to_string(entries) + " files of 4 KB, regsvr32 = the e2e stand-in at " +
+        Utf8(regsvr.Path()) + " (logs its command line, registers nothing)");
+
+    std::vector<double> programDone, programRegistered, batchDone, batchRegistered;
+    for (int r = 0; r < repetitions; ++r) {
+        const Turn p = RunProgram(setup);
+        programDone.push_back(p.done);
+        programRegistered.push_back(p.registered);
+        const Turn b = RunBatch(setup);
+        batchDone.push_back(b.done);
+        batchRegistered.push_back(b.registered);
+        Say("  turn " + std::to_string(r + 1) + ": MdacRepair.exe " + Figures({p.done}) + " s, batch file " +
+            Figures({b.done}) + " s");
+    }
+    char line[256];
+    Say("repair, median of " + std::to_string(repetitions) + " (seconds):");
+    std::snprintf(line, sizeof line, "  %-44s %8.2f   (all registrations logged: %.2f)",
+                  "MdacRepair.exe: start to \"修复完毕\"", Median(programDone), Median(programRegistered));
+    Say(line);
+    std::snprintf(line, sizeof line, "  %-44s %8.2f   (all registrations logged: %.2f)",
+                  "batch file under cmd: start to end", Median(batchDone), Median(batchRegistered));
+    Say(line);
+    std::snprintf(line, sizeof line, "  %-44s %8.2f", "ratio program / batch file",
+                  Median(programDone) / Median(batchDone));
+    Say(line);
+    Say("  all turns, program: " + Figures(programDone) + "; batch file: " + Figures(batchDone));
+
+    // Where the program's time goes: its operations one kind at a time, with the same stand-in in place.
+    const std::wstring report = setup.root + L"\\probe.txt";
+    DeleteFileW(report.c_str());
+    SetEnvironmentVariableW(L"E2E_REGSVR_LOG", (setup.root + L"\\probe-regsvr32.log").c_str());
+    Process probeRun = Start(probe, L"\"" + setup.root + L"\" \"" + report + L"\"", setup.root);
+    WaitForSingleObject(probeRun.info.hProcess, 600000);
+    probeRun.Close();
+    Say("where MdacRepair.exe's time goes, each kind of operation alone (OperationsProbe.exe, 32-bit):");
+    std::string lines = ReadBytes(report);
+    if (lines.empty()) lines = "  (the probe wrote no report)\n";
+    std::fputs(lines.c_str(), stdout);
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Start-up: the program against the empty window
+
+int BenchStartup(const std::wstring& program, const std::wstring& floor, const std::wstring& manifestFloor,
+                 int repetitions) {
+    const std::wstring root = L"C:\\bench\\startup";
+    RemoveTree(root);
+    MakeDirectories(root);
+    // No file lists beside it: the window is closed long before its countdown ends.
+    const std::wstring programCopy = root + L"\\MdacRepair.exe", floorCopy = root + L"\\EmptyWindow.exe",
+                       manifestCopy = root + L"\\EmptyWindowManifest.exe";
+    CopyOrFail(program, programCopy);
+    CopyOrFail(floor, floorCopy);
+    CopyOrFail(manifestFloor, manifestCopy);
+
+    std::vector<double> programShown, floorShown, manifestShown;
+    for (int r = 0; r < repetitions; ++r) {
+        HWND window = nullptr;
+        Process p = Start(programCopy, L"", root);
+        programShown.push_back(WaitForShown(p, L"TForm1", &window));
+        CloseAndWait(p, window);
+        Process f = Start(floorCopy, L"", root);
+        floorShown.push_back(WaitForShown(f, L"TEmptyWindow", &window));
+        CloseAndWait(f, window);
+        Process m = Start(manifestCopy, L"", root);
+        manifestShown.push_back(WaitForShown(m, L"TEmptyWindow", &window));
+        CloseAndWait(m, window);
+    }
+    char line[256];
+    Say("start-up to the main window shown, median of " + std::to_string(repetitions) + " (seconds):");
+    std::snprintf(line, sizeof line, "  %-44s %8.3f", "MdacRepair.exe", Median(programShown));
+    Say(line);
+    std::snprintf(line, sizeof line, "  %-44s %8.3f", "EmptyWindow.exe (the floor)", Median(floorShown));
+    Say(line);
+    std::snprintf(line, sizeof line, "  %-44s %8.3f", "EmptyWindowManifest.exe (with the program's manifest)",
+                  Median(manifestShown));
+    Say(line);
+    std::snprintf(line, sizeof line, "  %-44s %8.2f", "ratio program / floor",
+                  Median(programShown) / Median(floorShown));
+    Say(line);
+    std::snprintf(line, sizeof line, "  %-44s %8.2f", "ratio program / floor with the manifest",
+                  Median(programShown) / Median(manifestShown));
+    Say(line);
+    Say("  all turns, program: " + Figures(programShown) + "; floor: " + Figures(floorShown) +
+        "; floor with the manifest: " + Figures(manifestShown));
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    try {
+        const std::wstring mode = argc > 1 ? argv[1] : L"";
+        if (mode == L"repair" && argc == 7) {
+            return BenchRepair(WindowsPath(argv[2]), WindowsPath(argv[3]), WindowsPath(argv[4]),
+                               _wtoi(argv[5]), _wtoi(argv[6]));
+        }
+        if (mode == L"startup" && argc == 6) {
+            return BenchStartup(WindowsPath(argv[2]), WindowsPath(argv[3]), WindowsPath(argv[4]),
+                                _wtoi(argv[5]));
+        }
+        Say("usage: bench_driver repair <MdacRepair.exe> <regsvr32 stand-in.exe> <OperationsProbe.exe> "
+            "<entries> "
+            "<repetitions>\n"
+            "       bench_driver startup <MdacRepair.exe> <EmptyWindow.exe> <EmptyWindowManifest.exe> "
+            "<repetitions>");
+        return 2;
+    } catch (const Failure& failure) {
+        Say(std::string("bench: ") + failure.what());
+        return 1;
+    }
+}
