@@ -73,7 +73,7 @@ const std::vector<Reader::Line>* Reader::Section(std::string_view section) {
 
         if (line.front() == '[') {
             // By characters: a trail byte 0x5D is no "]" (the system reads the file as characters too).
-            const std::size_t close = text::LastDelimiter(line, "]", lead);
+            const std::size_t close = text::LastDelimiter(line, "]", lead_);
             if (close != std::string_view::npos) {
                 if (sectionFound_) break;  // only the first section of that name counts
                 inWanted = SameName(line.substr(1, close - 1), section, lead_);
