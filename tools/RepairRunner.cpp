@@ -42,7 +42,8 @@ HWND TopWindow(DWORD processId, const wchar_t* className) {
 
 std::string Utf8Text(HWND window) {
     wchar_t text[1024] = {};
-    SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, nullptr);
+    SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+                        nullptr);
     char utf8[4096] = {};
     WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
     return utf8;
@@ -64,10 +65,12 @@ std::vector<HWND> Children(HWND parent) {
 void TakePicture(const std::wstring& folder, const std::wstring& name) {
     const std::wstring request = folder + L"\\" + name + L".want";
     const std::wstring picture = folder + L"\\" + name + L".png";
-    HANDLE file = CreateFileW(request.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(request.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     CloseHandle(file);
-    for (int waited = 0; waited < 100 && GetFileAttributesW(picture.c_str()) == INVALID_FILE_ATTRIBUTES; ++waited) {
+    for (int waited = 0; waited < 100 && GetFileAttributesW(picture.c_str()) == INVALID_FILE_ATTRIBUTES;
+         ++waited) {
         Sleep(100);
     }
     DeleteFileW(request.c_str());
@@ -105,8 +108,8 @@ int wmain(int argc, wchar_t** argv) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                        &startup, &process)) {
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &startup, &process)) {
         std::fprintf(stderr, "runner: cannot start the program (error %lu)\n", GetLastError());
         return 2;
     }

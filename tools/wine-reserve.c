@@ -11,23 +11,24 @@
  * processes quiet about a preload of the wrong class. */
 #if defined(__i386__)
 typedef unsigned int size_t;
-extern int *__errno_location(void); /* NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp): the C library's own, declared here without its headers */
-extern void *dlsym(void *handle, const char *name);
-#define RTLD_NEXT ((void *)-1l)
+/* The C library's own, declared here without its headers. */
+/* NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp) */
+extern int* __errno_location(void);
+extern void* dlsym(void* handle, const char* name);
+#define RTLD_NEXT ((void*)-1l)
 #define MAP_FIXED_NOREPLACE 0x100000
 #define UPPER_HALF 0x80000000ull
 #define EEXIST 17
 
-void *mmap64(void *addr, size_t length, int prot, int flags, int fd, long long offset)
-{
-    static void *(*next_mmap64)(void *, size_t, int, int, int, long long);
+void* mmap64(void* addr, size_t length, int prot, int flags, int fd, long long offset) {
+    static void* (*next_mmap64)(void*, size_t, int, int, int, long long);
     unsigned long long end = (unsigned long long)(unsigned long)addr + length;
     if ((flags & MAP_FIXED_NOREPLACE) && end > UPPER_HALF) {
         *__errno_location() = EEXIST;
-        return (void *)-1;
+        return (void*)-1;
     }
     if (!next_mmap64)
-        next_mmap64 = (void *(*)(void *, size_t, int, int, int, long long))dlsym(RTLD_NEXT, "mmap64");
+        next_mmap64 = (void* (*)(void*, size_t, int, int, int, long long))dlsym(RTLD_NEXT, "mmap64");
     return next_mmap64(addr, length, prot, flags, fd, offset);
 }
 #else

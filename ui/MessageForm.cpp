@@ -166,7 +166,8 @@ private:
                 GlobalUnlock(memory);
                 if (SetClipboardData(CF_TEXT, memory) != nullptr) memory = nullptr;  // now the clipboard's
             }
-            // cppcheck-suppress doubleFree ; freed only when the clipboard did not take it (memory reset above)
+            // cppcheck-suppress doubleFree ; freed only when the clipboard did not take it (memory reset
+            // above)
             if (memory != nullptr) GlobalFree(memory);
         }
         CloseClipboard();
