@@ -12,6 +12,8 @@
 //
 // The two sides of each comparison take turns, so that a machine busy for a while weighs on both; each
 // figure is the median of its repetitions. A 64-bit program: it starts at once under Wine.
+#include "tests/e2e/Outside.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -24,44 +26,10 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace outside;
 using namespace std::chrono_literals;
 
 constexpr auto kStepTimeout = 300s;
-constexpr wchar_t kStandInKeptAside[] = L"regsvr32-e2e-original.exe";
-
-struct Failure : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
-    std::string result(size, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
-                        nullptr);
-    return result;
-}
-
-void Say(const std::string& line) {
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
-}
-
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-bool WaitUntil(const std::function<bool()>& ready, std::chrono::milliseconds timeout,
-               std::chrono::milliseconds poll = 5ms) {
-    const auto end = Clock::now() + timeout;
-    for (;;) {
-        if (ready()) return true;
-        if (Clock::now() >= end) return false;
-        Sleep(static_cast<DWORD>(poll.count()));
-    }
-}
 
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -82,96 +50,9 @@ std::string Figures(const std::vector<double>& seconds) {
 // ---------------------------------------------------------------------------------------------------
 // Files
 
-// A Unix path from the shell is reached through Wine's drive Z:.
-std::wstring WindowsPath(std::wstring path) {
-    if (!path.empty() && path[0] == L'/') {
-        std::replace(path.begin(), path.end(), L'/', L'\\');
-        path = L"Z:" + path;
-    }
-    return path;
-}
-
-bool IsDirectory(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool IsFile(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-void MakeDirectories(const std::wstring& path) {
-    if (path.size() <= 3 || IsDirectory(path)) return;
-    MakeDirectories(path.substr(0, path.find_last_of(L'\\')));
-    if (!CreateDirectoryW(path.c_str(), nullptr) && !IsDirectory(path)) {
-        throw Failure("cannot make folder " + Utf8(path));
-    }
-}
-
-void RemoveTree(const std::wstring& path) {
-    WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..") continue;
-            const std::wstring child = path + L"\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                DeleteFileW(child.c_str());
-            }
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryW(path.c_str());
-}
-
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-    const HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) throw Failure("cannot write " + Utf8(path));
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
-std::string ReadBytes(const std::wstring& path) {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {};
-    std::string bytes;
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
-    CloseHandle(file);
-    return bytes;
-}
-
-void CopyOrFail(const std::wstring& from, const std::wstring& to) {
-    if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) throw Failure("cannot copy " + Utf8(from));
-}
-
-std::string CodePage936(const std::wstring& text) {
-    const int size =
-        WideCharToMultiByte(936, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string result(size, '\0');
-    WideCharToMultiByte(936, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
-                        nullptr);
-    return result;
-}
-
 std::size_t CountLines(const std::wstring& path) {
     const std::string bytes = ReadBytes(path);
     return static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
-}
-
-std::wstring SystemWow64Directory() {
-    wchar_t buffer[MAX_PATH] = {};
-    if (GetSystemWow64DirectoryW(buffer, MAX_PATH) == 0)
-        throw Failure("this prefix has no 32-bit system folder");
-    return buffer;
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -202,58 +83,17 @@ Process Start(const std::wstring& program, const std::wstring& arguments, const 
     return process;
 }
 
-std::wstring ClassOf(HWND window) {
-    wchar_t name[256] = {};
-    GetClassNameW(window, name, 256);
-    return name;
-}
-
-std::wstring TextOf(HWND window) {
-    wchar_t text[1024] = {};
-    DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 10000,
-                             &copied)) {
-        return {};
-    }
-    return std::wstring(text, std::min<DWORD_PTR>(copied, 1023));
-}
-
 // The process's shown top-level window of that class; null while there is none.
 HWND ShownWindow(const Process& process, const wchar_t* className) {
-    struct Search {
-        DWORD processId;
-        const wchar_t* className;
-        HWND found;
-    } search{process.info.dwProcessId, className, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(data);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner != s.processId || !IsWindowVisible(window) || ClassOf(window) != s.className)
-                return TRUE;
-            s.found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    for (HWND window : TopWindowsOf(process.info.dwProcessId, className)) {
+        if (IsWindowVisible(window)) return window;
+    }
+    return nullptr;
 }
 
 HWND ChildOf(HWND parent, const wchar_t* className) {
-    struct Search {
-        const wchar_t* className;
-        HWND found;
-    } search{className, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND window, LPARAM data) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(data);
-            if (ClassOf(window) != s.className) return TRUE;
-            s.found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    const std::vector<HWND> found = ChildrenOf(parent, className);
+    return found.empty() ? nullptr : found.front();
 }
 
 // Seconds from the process's start until its window of that class is shown, looked for every `poll`.
@@ -281,23 +121,20 @@ void CloseAndWait(Process& process, HWND window) {
 // ---------------------------------------------------------------------------------------------------
 // Repair: the program against the batch file
 
+// The stand-in in the system's place for the benchmark's duration, the system's own put back after.
 class StandInRegsvr {
 public:
-    explicit StandInRegsvr(const std::wstring& standIn) {
-        const std::wstring folder = SystemWow64Directory();
-        system_ = folder + L"\\regsvr32.exe";
-        aside_ = folder + L"\\" + kStandInKeptAside;
-        if (!IsFile(aside_) && !CopyFileW(system_.c_str(), aside_.c_str(), TRUE))
-            throw Failure("cannot keep the system's regsvr32 aside");
-        CopyOrFail(standIn, system_);
+    explicit StandInRegsvr(const std::wstring& standIn) : places_(RegsvrPlacesInPrefix()) {
+        const std::string failed = PutStandIn(standIn, places_);
+        if (!failed.empty()) throw Failure(failed);
     }
-    ~StandInRegsvr() {
-        if (CopyFileW(aside_.c_str(), system_.c_str(), FALSE)) DeleteFileW(aside_.c_str());
-    }
-    const std::wstring& Path() const { return system_; }
+    ~StandInRegsvr() { PutSystemRegsvrBack(places_); }
+    StandInRegsvr(const StandInRegsvr&) = delete;
+    StandInRegsvr& operator=(const StandInRegsvr&) = delete;
+    const std::wstring& Path() const { return places_.system; }
 
 private:
-    std::wstring system_, aside_;
+    RegsvrPlaces places_;
 };
 
 struct RepairSetup {

@@ -10,6 +10,8 @@
 // folders, gives the program its own shared folder and registration log, and so runs beside the others.
 // A 64-bit program: it starts at once under Wine, while the 32-bit program under test takes most of a
 // minute, so every wait here is generous and every countdown is timed from the window's appearance.
+#include "tests/e2e/Outside.h"
+
 #include <windows.h>
 #include <commctrl.h>
 
@@ -26,7 +28,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace outside;
 using namespace std::chrono_literals;
 
 // How long the 32-bit program may take to show its window (about 45 s alone, more beside other tests).
@@ -39,20 +41,9 @@ constexpr wchar_t kFormCaption[] = L"mdac修复工具";
 constexpr wchar_t kMessageClass[] = L"TMessageForm";
 constexpr wchar_t kErrorBoxClass[] = L"#32770";
 constexpr wchar_t kTitle[] = L"Mdacrepair";
-constexpr wchar_t kStandInKeptAside[] = L"regsvr32-e2e-original.exe";
 
 // ---------------------------------------------------------------------------------------------------
 // Reporting
-
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
-    std::string result(size, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
-                        nullptr);
-    return result;
-}
 
 // Shows control characters, so a CR LF in a message is visible in the report.
 std::string Shown(const std::wstring& text) {
@@ -69,16 +60,7 @@ std::string Shown(const std::wstring& text) {
     return "\"" + Utf8(shown) + "\"";
 }
 
-struct Failure : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
 int failures = 0;
-
-void Say(const std::string& line) {
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
-}
 
 // A check that the scenario can go on after; a failed one is counted and reported at the end.
 bool Expect(bool holds, const std::string& what) {
@@ -92,124 +74,10 @@ void Require(bool holds, const std::string& what) {
     if (!Expect(holds, what)) throw Failure(what);
 }
 
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 std::string Seconds(double seconds) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%.2f s", seconds);
     return buffer;
-}
-
-void Pause(std::chrono::milliseconds span) {
-    Sleep(static_cast<DWORD>(span.count()));
-}
-
-// Polls `ready` until it holds or `timeout` passes; true when it held.
-bool WaitUntil(const std::function<bool()>& ready, std::chrono::milliseconds timeout,
-               std::chrono::milliseconds poll = 20ms) {
-    const auto end = Clock::now() + timeout;
-    for (;;) {
-        if (ready()) return true;
-        if (Clock::now() >= end) return false;
-        Pause(poll);
-    }
-}
-
-// ---------------------------------------------------------------------------------------------------
-// Files
-
-// A Unix path from the build (CTest passes those) is reached through Wine's drive Z:.
-std::wstring WindowsPath(std::wstring path) {
-    if (!path.empty() && path[0] == L'/') {
-        std::replace(path.begin(), path.end(), L'/', L'\\');
-        path = L"Z:" + path;
-    }
-    return path;
-}
-
-bool IsFile(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool IsDirectory(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::wstring Parent(const std::wstring& path) {
-    return path.substr(0, path.find_last_of(L'\\'));
-}
-
-void MakeDirectories(const std::wstring& path) {
-    if (path.size() <= 3 || IsDirectory(path)) return;
-    MakeDirectories(Parent(path));
-    if (!CreateDirectoryW(path.c_str(), nullptr) && !IsDirectory(path)) {
-        throw Failure("cannot make folder " + Utf8(path));
-    }
-}
-
-void RemoveTree(const std::wstring& path) {
-    WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..") continue;
-            const std::wstring child = path + L"\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(child.c_str());
-            }
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryW(path.c_str());
-}
-
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-    MakeDirectories(Parent(path));
-    const HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) throw Failure("cannot write " + Utf8(path));
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
-// The file's bytes; `exists` tells a missing file from an empty one.
-std::string ReadBytes(const std::wstring& path, bool* exists = nullptr) {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (exists) *exists = file != INVALID_HANDLE_VALUE;
-    if (file == INVALID_HANDLE_VALUE) return {};
-    std::string bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
-    CloseHandle(file);
-    return bytes;
-}
-
-void CopyOrFail(const std::wstring& from, const std::wstring& to) {
-    MakeDirectories(Parent(to));
-    if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) {
-        throw Failure("cannot copy " + Utf8(from) + " to " + Utf8(to));
-    }
-}
-
-std::string CodePage936(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int size =
-        WideCharToMultiByte(936, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string result(size, '\0');
-    WideCharToMultiByte(936, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
-                        nullptr);
-    return result;
 }
 
 std::wstring FromUtf8(const std::string& text) {
@@ -220,106 +88,42 @@ std::wstring FromUtf8(const std::string& text) {
     return result;
 }
 
-std::wstring SystemWow64Directory() {
-    wchar_t buffer[MAX_PATH] = {};
-    if (GetSystemWow64DirectoryW(buffer, MAX_PATH) == 0)
-        throw Failure("this prefix has no 32-bit system folder");
-    return buffer;
-}
-
 // ---------------------------------------------------------------------------------------------------
-// The stand-in regsvr32. A 32-bit program's system folder is syswow64 in this 64-bit prefix; a file
-// there that is not one of Wine's own placeholders is run as it is, so the stand-in goes in its place.
+// The stand-in regsvr32, put in place and taken away by the suite's fixtures.
 
 int InstallStandIn(const std::wstring& standIn) {
-    const std::wstring folder = SystemWow64Directory();
-    const std::wstring system = folder + L"\\regsvr32.exe", aside = folder + L"\\" + kStandInKeptAside;
-    if (!IsFile(aside) && !CopyFileW(system.c_str(), aside.c_str(), TRUE)) {
-        Say("cannot keep " + Utf8(system) + " aside");
+    const RegsvrPlaces places = RegsvrPlacesInPrefix();
+    const std::string failed = PutStandIn(standIn, places);
+    if (!failed.empty()) {
+        Say(failed);
         return 1;
     }
-    if (!CopyFileW(standIn.c_str(), system.c_str(), FALSE)) {
-        Say("cannot put the stand-in at " + Utf8(system));
-        return 1;
-    }
-    Say("stand-in regsvr32 installed at " + Utf8(system) + "; the system's one kept as " + Utf8(aside));
+    Say("stand-in regsvr32 installed at " + Utf8(places.system) + "; the system's one kept as " +
+        Utf8(places.aside));
     return 0;
 }
 
 int RestoreStandIn() {
-    const std::wstring folder = SystemWow64Directory();
-    const std::wstring system = folder + L"\\regsvr32.exe", aside = folder + L"\\" + kStandInKeptAside;
-    if (!IsFile(aside)) {
-        Say("nothing to restore: " + Utf8(aside) + " is absent");
+    const RegsvrPlaces places = RegsvrPlacesInPrefix();
+    if (!IsFile(places.aside)) {
+        Say("nothing to restore: " + Utf8(places.aside) + " is absent");
         return 0;
     }
-    if (!CopyFileW(aside.c_str(), system.c_str(), FALSE) || !DeleteFileW(aside.c_str())) {
-        Say("cannot put the system's regsvr32 back at " + Utf8(system));
+    if (!PutSystemRegsvrBack(places)) {
+        Say("cannot put the system's regsvr32 back at " + Utf8(places.system));
         return 1;
     }
-    Say("the system's regsvr32 is back at " + Utf8(system));
+    Say("the system's regsvr32 is back at " + Utf8(places.system));
     return 0;
 }
 
 // ---------------------------------------------------------------------------------------------------
 // Windows of the program
 
-std::wstring ClassOf(HWND window) {
-    wchar_t name[256] = {};
-    GetClassNameW(window, name, 256);
-    return name;
-}
-
-// The text by WM_GETTEXT; the program's thread may be busy in a run, hence the time limit.
-std::wstring TextOf(HWND window) {
-    wchar_t text[2048] = {};
-    DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 10000,
-                             &copied)) {
-        return L"<no answer to WM_GETTEXT>";
-    }
-    return std::wstring(text, std::min<DWORD_PTR>(copied, 2047));
-}
-
 LRESULT Ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
     DWORD_PTR result = 0;
     SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, 10000, &result);
     return static_cast<LRESULT>(result);
-}
-
-std::vector<HWND> TopWindowsOf(DWORD processId, const std::wstring& className) {
-    struct Search {
-        DWORD processId;
-        const std::wstring* className;
-        std::vector<HWND> found;
-    } search{processId, &className, {}};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(data);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == s.processId && ClassOf(window) == *s.className) s.found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-std::vector<HWND> ChildrenOf(HWND parent, const std::wstring& className) {
-    struct Search {
-        HWND parent;
-        const std::wstring* className;
-        std::vector<HWND> found;
-    } search{parent, &className, {}};
-    EnumChildWindows(
-        parent,
-        [](HWND window, LPARAM data) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(data);
-            if (GetParent(window) == s.parent && ClassOf(window) == *s.className) s.found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
 }
 
 HWND OneChild(HWND parent, const std::wstring& className, const std::string& name) {

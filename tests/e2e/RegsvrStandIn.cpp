@@ -6,6 +6,8 @@
 // regsvr32, kept aside by the driver, so the prefix keeps working if the stand-in is left behind.
 //
 // A 64-bit program on purpose: it starts at once under Wine, where a 32-bit one takes most of a minute.
+#include "tests/e2e/Outside.h"
+
 #include <windows.h>
 
 #include <string>
@@ -18,20 +20,10 @@ std::wstring Environment(const wchar_t* name) {
     return (length == 0 || length >= ARRAYSIZE(buffer)) ? std::wstring() : std::wstring(buffer, length);
 }
 
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
-    std::string result(size, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
-                        nullptr);
-    return result;
-}
-
 int PassToOriginal() {
     wchar_t directory[MAX_PATH];
     if (GetSystemWow64DirectoryW(directory, MAX_PATH) == 0) return 1;
-    const std::wstring original = std::wstring(directory) + L"\\regsvr32-e2e-original.exe";
+    const std::wstring original = std::wstring(directory) + L"\\" + outside::kStandInKeptAside;
     std::wstring commandLine = GetCommandLineW();
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -59,7 +51,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const std::string line = Utf8(self) + "\t" + Utf8(GetCommandLineW()) + "\n";
+    const std::string line = outside::Utf8(self) + "\t" + outside::Utf8(GetCommandLineW()) + "\n";
 
     // One write per line, appended: registrations run side by side and must not mix their lines.
     for (int attempt = 0; attempt < 200; ++attempt) {

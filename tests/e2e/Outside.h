@@ -1,0 +1,271 @@
+// What a program needs that watches and drives MdacRepair from outside under Wine: text conversions and
+// reporting, waiting on a condition, files and folders in the prefix (Unix paths reached through drive
+// Z:), finding the program's windows and reading their texts, and putting the stand-in regsvr32 in the
+// system's place and back. The end-to-end driver and the benchmark driver, both 64-bit programs, share it.
+//
+// Failures the caller cannot go on after are thrown as outside::Failure.
+#pragma once
+
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace outside {
+
+using Clock = std::chrono::steady_clock;
+
+// Where the stand-in's installer keeps the system's own regsvr32, beside it in the 32-bit system folder;
+// the stand-in hands calls on to it when no test is listening.
+constexpr wchar_t kStandInKeptAside[] = L"regsvr32-e2e-original.exe";
+
+struct Failure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// ---------------------------------------------------------------------------------------------------
+// Text and reporting
+
+inline std::string Utf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string result(size, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
+                        nullptr);
+    return result;
+}
+
+// The bytes the program reads and writes: its texts are in code page 936.
+inline std::string CodePage936(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int size =
+        WideCharToMultiByte(936, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string result(size, '\0');
+    WideCharToMultiByte(936, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
+                        nullptr);
+    return result;
+}
+
+// One line of the report, flushed at once: Wine hands the output on through a file, and a driver that
+// is stopped by a time limit should leave every line it got to.
+inline void Say(const std::string& line) {
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Time
+
+inline double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+inline void Pause(std::chrono::milliseconds span) {
+    Sleep(static_cast<DWORD>(span.count()));
+}
+
+// Polls `ready` every `poll` until it holds or `timeout` passes; true when it held. Every look at the
+// program's windows asks Wine's server, which the program needs too, so a long wait may look seldom.
+inline bool WaitUntil(const std::function<bool()>& ready, std::chrono::milliseconds timeout,
+                      std::chrono::milliseconds poll = std::chrono::milliseconds(20)) {
+    const auto end = Clock::now() + timeout;
+    for (;;) {
+        if (ready()) return true;
+        if (Clock::now() >= end) return false;
+        Pause(poll);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Files
+
+// A Unix path from the shell or the build (CTest passes those) is reached through Wine's drive Z:.
+inline std::wstring WindowsPath(std::wstring path) {
+    if (!path.empty() && path[0] == L'/') {
+        std::replace(path.begin(), path.end(), L'/', L'\\');
+        path = L"Z:" + path;
+    }
+    return path;
+}
+
+inline bool IsFile(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+inline bool IsDirectory(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+inline std::wstring Parent(const std::wstring& path) {
+    return path.substr(0, path.find_last_of(L'\\'));
+}
+
+inline void MakeDirectories(const std::wstring& path) {
+    if (path.size() <= 3 || IsDirectory(path)) return;
+    MakeDirectories(Parent(path));
+    if (!CreateDirectoryW(path.c_str(), nullptr) && !IsDirectory(path)) {
+        throw Failure("cannot make folder " + Utf8(path));
+    }
+}
+
+// Removes the folder and all below it, as far as it can; read-only files too.
+inline void RemoveTree(const std::wstring& path) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring child = path + L"\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(child);
+            } else {
+                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(child.c_str());
+            }
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+
+// Writes the file whole, making its folders first.
+inline void WriteBytes(const std::wstring& path, const std::string& bytes) {
+    MakeDirectories(Parent(path));
+    const HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) throw Failure("cannot write " + Utf8(path));
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+// The file's bytes, read while others may still write it; `exists` tells a missing file from an empty one.
+inline std::string ReadBytes(const std::wstring& path, bool* exists = nullptr) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (exists) *exists = file != INVALID_HANDLE_VALUE;
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::string bytes;
+    std::vector<char> buffer(65536);
+    DWORD got = 0;
+    while (ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) && got > 0) {
+        bytes.append(buffer.data(), got);
+    }
+    CloseHandle(file);
+    return bytes;
+}
+
+// Copies over whatever is there, making the destination's folders first.
+inline void CopyOrFail(const std::wstring& from, const std::wstring& to) {
+    MakeDirectories(Parent(to));
+    if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) {
+        throw Failure("cannot copy " + Utf8(from) + " to " + Utf8(to));
+    }
+}
+
+// A 32-bit program's system folder: syswow64 in this 64-bit prefix.
+inline std::wstring SystemWow64Directory() {
+    wchar_t buffer[MAX_PATH] = {};
+    if (GetSystemWow64DirectoryW(buffer, MAX_PATH) == 0)
+        throw Failure("this prefix has no 32-bit system folder");
+    return buffer;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Windows of the program
+
+inline std::wstring ClassOf(HWND window) {
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
+}
+
+// The text by WM_GETTEXT; the program's thread may be busy in a run, hence the time limit.
+inline std::wstring TextOf(HWND window) {
+    wchar_t text[2048] = {};
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 10000,
+                             &copied)) {
+        return L"<no answer to WM_GETTEXT>";
+    }
+    return std::wstring(text, std::min<DWORD_PTR>(copied, 2047));
+}
+
+// The process's top-level windows of that class, shown or not.
+inline std::vector<HWND> TopWindowsOf(DWORD processId, const std::wstring& className) {
+    struct Search {
+        DWORD processId;
+        const std::wstring* className;
+        std::vector<HWND> found;
+    } search{processId, &className, {}};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(data);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == s.processId && ClassOf(window) == *s.className) s.found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The window's own children of that class (not their children).
+inline std::vector<HWND> ChildrenOf(HWND parent, const std::wstring& className) {
+    struct Search {
+        HWND parent;
+        const std::wstring* className;
+        std::vector<HWND> found;
+    } search{parent, &className, {}};
+    EnumChildWindows(
+        parent,
+        [](HWND window, LPARAM data) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(data);
+            if (GetParent(window) == s.parent && ClassOf(window) == *s.className) s.found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The stand-in regsvr32. A 32-bit program's system folder is syswow64 in this 64-bit prefix; a file
+// there that is not one of Wine's own placeholders is run as it is, so the stand-in goes in its place.
+
+struct RegsvrPlaces {
+    std::wstring system;  // where the program finds regsvr32.exe
+    std::wstring aside;   // where the system's own is kept while the stand-in is in its place
+};
+
+inline RegsvrPlaces RegsvrPlacesInPrefix() {
+    const std::wstring folder = SystemWow64Directory();
+    return {folder + L"\\regsvr32.exe", folder + L"\\" + kStandInKeptAside};
+}
+
+// Puts the stand-in in the system's place. The system's own is kept aside once only: a stand-in left
+// behind by an earlier run must not take its place there. Empty when done, else what failed.
+inline std::string PutStandIn(const std::wstring& standIn, const RegsvrPlaces& places) {
+    if (!IsFile(places.aside) && !CopyFileW(places.system.c_str(), places.aside.c_str(), TRUE)) {
+        return "cannot keep " + Utf8(places.system) + " aside";
+    }
+    if (!CopyFileW(standIn.c_str(), places.system.c_str(), FALSE)) {
+        return "cannot put the stand-in at " + Utf8(places.system);
+    }
+    return {};
+}
+
+// Puts the system's regsvr32 back from where it was kept; false when it could not (or none was kept).
+inline bool PutSystemRegsvrBack(const RegsvrPlaces& places) {
+    return CopyFileW(places.aside.c_str(), places.system.c_str(), FALSE) && DeleteFileW(places.aside.c_str());
+}
+
+}  // namespace outside
