@@ -15,8 +15,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     const int show = ui::ReadShowCommand();
 
     auto& app = ui::Application::Instance();
-    app.Initialize(hInstance, show);
     try {
+        app.Initialize(hInstance, show);
         Form1 = new TForm1();
     } catch (const std::exception& e) {
         ui::ShowStartupFailure(e);

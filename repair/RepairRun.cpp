@@ -1,5 +1,7 @@
 #include "repair/RepairRun.h"
 
+#include <algorithm>
+
 #include "repair/Errors.h"
 #include "repair/FileList.h"
 
@@ -44,7 +46,11 @@ std::string CompletionMessage(const std::vector<std::string>& uncopiedKeys) {
     if (uncopiedKeys.empty()) return message;
     message += "\r\n";
     message += kCopyFailuresHeading;
-    for (const std::string& key : uncopiedKeys) message += "\r\n" + key;
+    const std::size_t named = std::min(uncopiedKeys.size(), kNamedCopyFailures);
+    for (std::size_t i = 0; i < named; ++i) message += "\r\n" + uncopiedKeys[i];
+    if (named < uncopiedKeys.size()) {
+        message += "\r\n……另有 " + std::to_string(uncopiedKeys.size() - named) + " 个文件未能复制";
+    }
     return message;
 }
 

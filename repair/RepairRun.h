@@ -29,12 +29,16 @@ public:
 
 inline constexpr char kRepairDoneMessage[] = "修复完毕";
 inline constexpr char kCopyFailuresHeading[] = "以下文件未能复制：";
+// The message names this many uncopied files at most, so that its dialog stays on a small screen; a last
+// line counts the rest.
+inline constexpr std::size_t kNamedCopyFailures = 20;
 
 // Makes `path` and every missing folder above it. Returns false when a folder could not be made.
 // Throws the "cannot create directory" error when the chain of parents runs out into an empty path.
 bool ForceDirectories(Platform& platform, std::string path);
 
-// The completion message: "修复完毕", followed by the keys of the files that could not be copied.
+// The completion message: "修复完毕", followed by the keys of the files that could not be copied, one a
+// line, the first kNamedCopyFailures of them and then "……另有 N 个文件未能复制" for the N others.
 std::string CompletionMessage(const std::vector<std::string>& uncopiedKeys);
 
 // The whole run. Throws the errors that end it early; the caller shows them.

@@ -71,13 +71,18 @@ void Application::Initialize(HINSTANCE instance, int showCommand) {
     windowClass.hIcon = LoadIconA(instance, "MAINICON");
     windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
     windowClass.lpszClassName = kApplicationClass;
-    RegisterClassA(&windowClass);
+    if (RegisterClassA(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        repair::Error("EOSError", std::string("无法注册窗口类 ") + kApplicationClass).Raise();
+    }
 
     // Zero size in the middle of the screen: it is there only for its task-bar button and icon.
     window_ = CreateWindowExA(0, kApplicationClass, title_.c_str(),
                               WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
                               GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0,
                               nullptr, nullptr, instance, this);
+    // Without it the program would have no task-bar button: a start-up failure like any other.
+    if (window_ == nullptr)
+        repair::Error("EOSError", std::string("无法创建窗口 ") + kApplicationClass).Raise();
     if (HMENU menu = GetSystemMenu(window_, FALSE)) {
         DeleteMenu(menu, SC_MAXIMIZE, MF_BYCOMMAND);
         DeleteMenu(menu, SC_SIZE, MF_BYCOMMAND);

@@ -21,7 +21,8 @@ public:
     static Application& Instance();
 
     // Start-up step 2: the title from the program file's name, the main icon (MAINICON), the
-    // application window. `showCommand` is the starter's show command (ReadShowCommand).
+    // application window. `showCommand` is the starter's show command (ReadShowCommand). Throws when
+    // the application window cannot be registered or made.
     void Initialize(HINSTANCE instance, int showCommand);
 
     HINSTANCE Instance_() const { return instance_; }

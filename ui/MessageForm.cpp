@@ -64,7 +64,12 @@ public:
         const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
         window_ = CreateWindowExA(kExStyle, kMessageFormClass, caption_.c_str(), kStyle, left, top, width,
                                   height, owner, nullptr, instance, this);
-        if (window_ == nullptr) return;
+        if (window_ == nullptr) {
+            // The run must not end without its message: the system's message box says it instead.
+            DisabledWindows others(nullptr);
+            MessageBoxA(owner, text_.c_str(), caption_.c_str(), MB_OK);
+            return;
+        }
 
         const Box& t = layout.text;
         HWND label =

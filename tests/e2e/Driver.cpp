@@ -1159,6 +1159,7 @@ Prediction Predict(const Package& package) {
     Prediction prediction;
     std::vector<std::wstring> written;
     std::wstring uncopied;
+    std::size_t failed = 0;
     for (const std::string& key : PlatformKeys(package.List())) {
         Action action;
         action.key = key;
@@ -1176,12 +1177,15 @@ Prediction Predict(const Package& package) {
             action.copied = !there && !IsDirectory(target);
         }
         if (action.copied) written.push_back(target);
-        if (!action.copied && !action.kept) uncopied += L"\r\n" + FromCodePage936(key);
+        // The message names twenty of the files it could not copy and counts the rest.
+        if (!action.copied && !action.kept && ++failed <= 20) uncopied += L"\r\n" + FromCodePage936(key);
         prediction.actions.push_back(action);
     }
     if (!prediction.actions.empty()) {
         prediction.message = L"修复完毕";
         if (!uncopied.empty()) prediction.message += L"\r\n以下文件未能复制：" + uncopied;
+        if (failed > 20)
+            prediction.message += L"\r\n……另有 " + std::to_wstring(failed - 20) + L" 个文件未能复制";
     }
     return prediction;
 }
@@ -1467,6 +1471,26 @@ std::vector<HostileCase> HostileCases() {
              Expect(!prediction.actions.empty() && prediction.actions[0].source == p.folder + L"\\xp\\淺.dll",
                     "the list and its files are found beside a program whose folder ends in a trail byte 5C");
          }},
+        {"eighty_missing",
+         [=](Package& p) {
+             // A version folder that lost most of its files: the message must still fit a small screen.
+             std::string lines = Section("");
+             for (int i = 1; i <= 81; ++i) {
+                 const std::wstring name = L"缺失" + std::to_wstring(i) + L".dll";
+                 lines += Line(name, L"路径\\ado\\" + name);
+             }
+             WriteList(p, lines);
+             Ship(p, {CodePage936(L"缺失81.dll")});
+         },
+         [=](const Package&, const Prediction& prediction, const Run&) {
+             Expect(prediction.actions.size() == 81 && prediction.actions.back().copied,
+                    "81 entries, the last of them shipped");
+             const std::wstring tail = L"\r\n缺失20.dll\r\n……另有 60 个文件未能复制";
+             Expect(prediction.message.size() > tail.size() &&
+                        prediction.message.compare(prediction.message.size() - tail.size(), tail.size(),
+                                                   tail) == 0,
+                    "twenty of the 80 failures are named, the other 60 counted");
+         }},
     };
 }
 
@@ -1532,6 +1556,15 @@ int RunHostile(const HostileCase& hostile, const std::wstring& programUnderTest,
             Require(message != nullptr, "the completion message appears (" +
                                             std::to_string(prediction.actions.size()) + " entries)");
             const MessageDialog dialog = WaitForMessage(run);
+            // Caption and button on the screen, even on one of 1024 x 768, for a mouse user to dismiss it.
+            RECT frame{};
+            GetWindowRect(dialog.window, &frame);
+            const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+            Expect(width <= 1024 && height <= 768 && frame.left >= 0 && frame.top >= 0 &&
+                       frame.right <= GetSystemMetrics(SM_CXSCREEN) &&
+                       frame.bottom <= GetSystemMetrics(SM_CYSCREEN),
+                   "the message dialog (" + std::to_string(width) + " x " + std::to_string(height) +
+                       ") fits a 1024 x 768 screen and lies wholly on this one");
             const std::wstring text = WholeTextOf(dialog.text);
             Expect(text == prediction.message,
                    "the message reads " + Shown(text.substr(0, 300)) +

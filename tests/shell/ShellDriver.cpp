@@ -507,7 +507,7 @@ void FailureRun(const std::string& probeProgram) {
                "copy probe with a Chinese name"))
         return;
 
-    Probe probe(program, "message:short fail");
+    Probe probe(program, "message:short refused-message:short fail");
     HWND dialog = probe.Find(ui::kMessageFormClass, kStartTimeout);
     if (!Check(dialog != nullptr, "message dialog shows")) return;
     HWND app = probe.Find("TApplication", kStepTimeout, false);
@@ -517,6 +517,15 @@ void FailureRun(const std::string& probeProgram) {
     CheckMessageDialog(dialog, probe::kShortMessage, title, app, nullptr, "dialog without forms");
     PostMessageA(FindWindowExA(dialog, nullptr, "BUTTON", nullptr), BM_CLICK, 0, 0);
     Check(WaitHidden(dialog), "a click on the button dismisses the dialog");
+
+    // A message dialog whose window cannot be made: the system's message box says the same.
+    HWND fallback = probe.Find("#32770", kStepTimeout, true, title.c_str());
+    if (Check(fallback != nullptr, "a message whose dialog cannot be made shows in a message box")) {
+        CheckEq(WindowText(MessageBoxText(fallback)), probe::kShortMessage, "message box text");
+        Check(GetWindow(fallback, GW_OWNER) == app, "message box owned by the application window");
+        Press(fallback, VK_RETURN);
+        Check(WaitHidden(fallback), "Enter dismisses the message box");
+    }
 
     HWND box = probe.Find("#32770", kStepTimeout, true, ui::kStartupFailureCaption);
     if (Check(box != nullptr, "start-up failure box shows with its caption")) {
@@ -541,6 +550,22 @@ void FailureRun(const std::string& probeProgram) {
         Check(WaitHidden(box), "Enter dismisses the failure box");
     }
     CheckEq(probe.ExitCode(kStepTimeout), 1, "a start-up failure exits with code 1");
+
+    // No application window: the start-up fails as loudly as for any other cause.
+    Probe refused(program, "refused-application window loop");
+    box = refused.Find("#32770", kStartTimeout, true, ui::kStartupFailureCaption);
+    if (Check(box != nullptr, "without its application window the start-up failure box shows")) {
+        const std::string shown = WindowText(MessageBoxText(box));
+        const std::string head = "异常 EOSError 发生在模块 " + name + " 中的 ";
+        const std::string tail = " 位置.\n无法创建窗口 TApplication.";
+        Check(shown.size() == head.size() + 8 + tail.size() && shown.rfind(head, 0) == 0 &&
+                  shown.compare(head.size() + 8, std::string::npos, tail) == 0,
+              "failure text names the application window: " + Printable(shown));
+        Check(refused.Find(probe::kProbeFormClass, 0) == nullptr, "no form is shown");
+        Press(box, VK_RETURN);
+        Check(WaitHidden(box), "Enter dismisses the failure box");
+    }
+    CheckEq(refused.ExitCode(kStepTimeout), 1, "a start-up without application window exits with code 1");
 }
 
 // Dismisses whatever box or dialog the program shows, then closes its main window; the program ends

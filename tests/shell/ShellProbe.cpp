@@ -5,6 +5,8 @@
 //   message:short|long        the message dialog
 //   error:letter|dot|cjk      the error box
 //   fail             a start-up failure: the failure box, then exit code 1
+//   refused-message:short     the message dialog, with its window class refusing every window
+//   refused-application       (first) the application window's class refuses its window: start-up fails
 //   loop             the message loop until the form is closed, then exit code 0
 #include <windows.h>
 #include <commctrl.h>
@@ -19,6 +21,7 @@
 #include "repair/Win32Platform.h"
 #include "tests/shell/ProbeTexts.h"
 #include "ui/Application.h"
+#include "ui/MessageForm.h"
 
 namespace {
 
@@ -78,6 +81,21 @@ void WriteReport(const char* path) {
     }
 }
 
+LRESULT CALLBACK RefusingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) return FALSE;  // CreateWindowEx then fails
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Takes the place of the window class `name`, so that no window of that class can be made.
+void RefuseWindowClass(HINSTANCE instance, const char* name) {
+    UnregisterClassA(name, instance);
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = RefusingProc;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = name;
+    RegisterClassA(&windowClass);
+}
+
 const char* Text(const std::string& name) {
     if (name == "short") return probe::kShortMessage;
     if (name == "long") return probe::kLongMessage;
@@ -92,7 +110,14 @@ const char* Text(const std::string& name) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     repair::StoreWindowsVersion(repair::QueryWindowsVersion());
     auto& app = ui::Application::Instance();
-    app.Initialize(instance, ui::ReadShowCommand());
+    if (__argc > 1 && std::strcmp(__argv[1], "refused-application") == 0)
+        RefuseWindowClass(instance, "TApplication");
+    try {
+        app.Initialize(instance, ui::ReadShowCommand());
+    } catch (const std::exception& e) {
+        ui::ShowStartupFailure(e);
+        return 1;
+    }
 
     for (int i = 1; i < __argc; ++i) {
         const std::string step = __argv[i];
@@ -100,6 +125,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
             WriteReport(step.c_str() + 7);
         } else if (step == "window") {
             ShowProbeForm(instance);
+        } else if (step.rfind("refused-message:", 0) == 0) {
+            RefuseWindowClass(instance, ui::kMessageFormClass);
+            app.ShowMessage(Text(step.substr(16)));
         } else if (step.rfind("message:", 0) == 0) {
             app.ShowMessage(Text(step.substr(8)));
         } else if (step.rfind("error:", 0) == 0) {

@@ -295,6 +295,34 @@ TEST(CompletionMessage, ListsUncopiedFilesAfterTheFirstLine) {
               4);
 }
 
+// The message names at most twenty uncopied files; a last line counts the others.
+TEST(CompletionMessage, NamesAtMostTwentyFiles) {
+    const auto keys = [](int count) {
+        std::vector<std::string> keys;
+        for (int i = 1; i <= count; ++i) keys.push_back(std::string("f").append(std::to_string(i)) + ".dll");
+        return keys;
+    };
+    const auto lines = [](int first, int last) {
+        std::string text;
+        for (int i = first; i <= last; ++i) text.append("\r\nf").append(std::to_string(i)).append(".dll");
+        return text;
+    };
+    const std::string head = "修复完毕\r\n以下文件未能复制：";
+    const struct {
+        int failures;
+        std::string message;
+    } cases[] = {
+        {0, "修复完毕"},
+        {1, head + "\r\nf1.dll"},
+        {20, head + lines(1, 20)},
+        {21, head + lines(1, 20) + "\r\n……另有 1 个文件未能复制"},
+        {80, head + lines(1, 20) + "\r\n……另有 60 个文件未能复制"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(repair::CompletionMessage(keys(c.failures)), c.message) << c.failures << " failures";
+    }
+}
+
 TEST(RepairRun, RegistrationUtilityComesFromTheSystemDirectory) {
     struct Case {
         std::string systemDirectory;
