@@ -92,7 +92,8 @@ def run_main_job(build, prefix, version):
     return result.returncode, output
 
 
-def check_repair(build, prefix, version, folder, other_folder, run_name):
+def check_repair(build, prefix, version, folder, other_folder, run_name, state):
+    """One run and what it must have done; state: what the report must say of the files' bytes."""
     status, report = run_main_job(build, prefix, version)
     check(status == 0, f"{run_name}: scripts/run exits 0 (got {status})")
     tag = {"xp": "XP", "w7": "W7"}[folder]
@@ -113,11 +114,12 @@ def check_repair(build, prefix, version, folder, other_folder, run_name):
         windows_destination = WINDOWS_SHARED + "\\" + below
         check(destination.is_file() and destination.read_bytes().startswith((components / name).read_bytes()),
               f"{run_name}: {name} is at {windows_destination}")
-        row = re.search(r"^\s*" + re.escape(name) + r"\s+" + re.escape(windows_destination) + r"\s+(\S+)\s+(\S+)",
-                        report, re.M)
-        check(row is not None and row.groups() == ("yes", "yes"),
-              f"{run_name}: the report shows {name} there and registered")
         clsid = classes[name]
+        row = re.search(r"^\s*" + re.escape(name) + r"\s+" + re.escape(windows_destination)
+                        + r"\s+(package's bytes|other bytes|missing)\s+(\S+)", report, re.M)
+        check(row is not None and row.groups() == (state, clsid),
+              f"{run_name}: the report shows {name} there with {state} and class {clsid} "
+              f"(found {row.groups() if row else None})")
         check(servers32.get(clsid, "").lower() == windows_destination.lower(),
               f"{run_name}: class {clsid} is registered in the 32-bit view with server {windows_destination} "
               f"(found {servers32.get(clsid)!r})")
@@ -143,7 +145,7 @@ def main():
     shutil.rmtree(scratch, ignore_errors=True)
 
     print(f"main job, Wine reporting {version}")
-    listed = check_repair(build, scratch, version, folder, other_folder, version)
+    listed = check_repair(build, scratch, version, folder, other_folder, version, "package's bytes")
 
     print(f"main job again on the same {version} prefix")
     installed = [installed_path(scratch, below) for _, below in listed]
@@ -151,7 +153,7 @@ def main():
         if path.is_file():
             with path.open("ab") as file:
                 file.write(KEEP_MARK)
-    check_repair(build, scratch, version, folder, other_folder, f"second {version} run")
+    check_repair(build, scratch, version, folder, other_folder, f"second {version} run", "other bytes")
     for path in installed:
         check(path.is_file() and path.read_bytes().endswith(KEEP_MARK),
               f"second {version} run: {path.name} was not replaced")
