@@ -1,11 +1,22 @@
 #!/usr/bin/env python3
-"""The main job end to end: scripts/run on a new scratch Wine prefix reporting Windows XP or Windows 7, with
-the prefix's own regsvr32. The run must end normally, use the list of its version, leave every listed file at its
-destination and its class registered in the 32-bit registry view, and touch nothing of the other list. A second
-run on the same prefix must replace none of the files already there.
-    test_main_job.py --build WIN32_BUILD_FOLDER --windows winxp|win7
+"""The main job end to end: scripts/run on a new scratch Wine prefix, with the prefix's own regsvr32. One row
+per run below; each row has a prefix of its own.
+
+  winxp, win7     the sample package on Wine reporting Windows XP or Windows 7 to the program, on a prefix whose
+                  own version is another one, which it keeps. The run must end normally, use the list of its
+                  version, leave every listed file at its destination and its class registered in the 32-bit
+                  registry view, and touch nothing of the other list. A second run on the same prefix must
+                  replace none of the files already there.
+  own_package     a package laid out by hand (the sample's components under other names, lists of its own, one
+                  destination in each shared folder) on a prefix where one of its files was there before and
+                  registered: the report shows every file and its class, and that file keeps its bytes.
+  broken_package  a package whose list names a missing file: refused with exit code 2, naming the file, before
+                  the prefix's registry files or drive C: change.
+
+    test_main_job.py --build WIN32_BUILD_FOLDER --row winxp|win7|own_package|broken_package
 """
 import argparse
+import hashlib
 import importlib.machinery
 import importlib.util
 import os
@@ -17,9 +28,11 @@ import sys
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 WINDOWS_SHARED = "C:\\Program Files (x86)\\Common Files\\System"
-# What the second run must leave in place: appended to each installed file after the first run. A file
-# copied over it again would lose it.
+# What must be left in place: appended to a file already at its destination. A file copied over it would
+# lose it.
 KEEP_MARK = b"\0kept by the second run\0"
+# The version the prefix itself reports in the sample rows; the program is shown another one.
+PREFIX_VERSION = "win10"
 
 failures = []
 
@@ -66,95 +79,223 @@ def sample_classes():
     return classes
 
 
-def registry_servers(prefix, view_key):
-    """CLSID -> InprocServer32 default value, for the classes under one key of the prefix's system.reg."""
-    servers = {}
+def registry_values(prefix, file, key):
+    """Name ("@" for the default) -> string value, of every key of one of the prefix's registry files whose
+    path matches the pattern key (names escaped as Wine writes them); keyed by the first group of key."""
+    found = {}
+    path = prefix / file
+    if not path.is_file():
+        return found
+    pattern = re.compile(r"^\[" + key + r"\]", re.I)
     section = None
-    if not (prefix / "system.reg").is_file():
-        return servers
-    pattern = re.compile(r"^\[" + re.escape(view_key) + r"\\\\(\{[0-9A-Fa-f-]+\})\\\\InprocServer32\]")
-    for line in (prefix / "system.reg").read_text(encoding="utf-8", errors="replace").splitlines():
+    for line in path.read_text(encoding="utf-8", errors="replace").splitlines():
         if line.startswith("["):
             match = pattern.match(line)
-            section = match.group(1).upper() if match else None
-        elif section and line.startswith("@="):
-            servers[section] = run_report.unescape_reg(line[2:].strip('"'))
-    return servers
+            section = ((match.group(1) or "") if match.groups() else "").upper() if match else None
+        elif section is not None and (value := re.match(r'^(@|"[^"]*")=(?:str\(2\):)?"(.*)"$', line)):
+            found.setdefault(section, {})[value.group(1).strip('"')] = run_report.unescape_reg(value.group(2))
+    return found
 
 
-def run_main_job(build, prefix, version):
+def registry_servers(prefix, view_key):
+    """CLSID -> InprocServer32 default value, for the classes under one key of the prefix's system.reg."""
+    values = registry_values(prefix, "system.reg", view_key + r"\\\\(\{[0-9A-Fa-f-]+\})\\\\InprocServer32")
+    return {clsid: named.get("@", "") for clsid, named in values.items()}
+
+
+def wine(prefix, *command):
+    """A Windows program in the prefix, then the prefix's registry written out (its server ends)."""
+    subprocess.run([str(ROOT / "scripts" / "wine-run"), "--prefix", str(prefix), *command], check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600)
+    subprocess.run(["wineserver", "-w"], env=dict(os.environ, WINEPREFIX=str(prefix)), timeout=600)
+
+
+def run_main_job(build, prefix, *arguments):
     env = dict(os.environ, WINEPREFIX=str(prefix))
     env.pop("DISPLAY", None)  # nobody watches: a private display, the message answered, screenshots saved
-    result = subprocess.run([str(ROOT / "scripts" / "run"), "--windows", version, "--build", str(build)],
+    result = subprocess.run([str(ROOT / "scripts" / "run"), "--build", str(build), *arguments],
                             env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=1200)
     output = result.stdout.decode("utf-8", errors="replace")
     print("\n".join("    | " + line for line in output.splitlines()))
     return result.returncode, output
 
 
-def check_repair(build, prefix, version, folder, other_folder, run_name):
-    status, report = run_main_job(build, prefix, version)
+def check_repair(build, prefix, arguments, folder, listed, others, run_name):
+    """One run of scripts/run and what it must have done. listed: (entry, destination below the shared
+    folder, class id, the package's bytes, the state the report gives the file) of the list in use; others:
+    (destination, class id) of components it must not have installed or registered."""
+    status, report = run_main_job(build, prefix, *arguments)
     check(status == 0, f"{run_name}: scripts/run exits 0 (got {status})")
     tag = {"xp": "XP", "w7": "W7"}[folder]
     check(f'version tag "{tag}": list {folder}\\文件列表.ini' in report,
           f"{run_name}: the report names version tag {tag} and the {folder} list")
     check("the program ended with exit code 0" in report, f"{run_name}: the program ended normally")
     pictures = re.search(r"^screenshots: (.*)$", report, re.M)
-    check(pictures is not None and any(pathlib.Path(pictures.group(1)).glob("*.png")),
-          f"{run_name}: screenshots were saved")
+    check(pictures is not None and {p.name for p in pathlib.Path(pictures.group(1)).glob("*.png")}
+          == {"1-main-window.png", "2-completion-message.png"},
+          f"{run_name}: pictures of the main window and of the completion message were saved")
 
-    classes = sample_classes()
-    servers32 = registry_servers(prefix, "Software\\\\Classes\\\\Wow6432Node\\\\CLSID")
-    servers64 = registry_servers(prefix, "Software\\\\Classes\\\\CLSID")
-    components = build / "sample" / "components"
-    listed = sample_list(folder)
-    for name, below in listed:
+    servers32 = registry_servers(prefix, r"Software\\\\Classes\\\\Wow6432Node\\\\CLSID")
+    servers64 = registry_servers(prefix, r"Software\\\\Classes\\\\CLSID")
+    for entry, below, clsid, shipped, state in listed:
         destination = installed_path(prefix, below)
         windows_destination = WINDOWS_SHARED + "\\" + below
-        check(destination.is_file() and destination.read_bytes().startswith((components / name).read_bytes()),
-              f"{run_name}: {name} is at {windows_destination}")
-        row = re.search(r"^\s*" + re.escape(name) + r"\s+" + re.escape(windows_destination) + r"\s+(\S+)\s+(\S+)",
-                        report, re.M)
-        check(row is not None and row.groups() == ("yes", "yes"),
-              f"{run_name}: the report shows {name} there and registered")
-        clsid = classes[name]
+        check(destination.is_file() and destination.read_bytes().startswith(shipped),
+              f"{run_name}: {entry} is at {windows_destination}")
+        row = re.search(r"^\s*" + re.escape(entry) + r"\s+" + re.escape(windows_destination)
+                        + r"\s+(package's bytes|other bytes|missing)\s+(\S+)", report, re.M)
+        check(row is not None and row.groups() == (state, clsid),
+              f"{run_name}: the report shows {entry} there with {state} and class {clsid} "
+              f"(found {row.groups() if row else None})")
         check(servers32.get(clsid, "").lower() == windows_destination.lower(),
               f"{run_name}: class {clsid} is registered in the 32-bit view with server {windows_destination} "
               f"(found {servers32.get(clsid)!r})")
         check(clsid not in servers64, f"{run_name}: class {clsid} is not in the 64-bit view")
-    for name, below in sample_list(other_folder):
-        if (name, below) in listed:
-            continue
-        check(not installed_path(prefix, below).exists(),
-              f"{run_name}: {below} of the {other_folder} list was not installed")
-        if name not in dict(listed):
-            check(classes[name] not in servers32, f"{run_name}: {name} of the {other_folder} list was not registered")
-    return listed
+    for below, clsid in others:
+        check(not installed_path(prefix, below).exists(), f"{run_name}: {below} was not installed")
+        if clsid not in {entry[2] for entry in listed}:
+            check(clsid not in servers32, f"{run_name}: class {clsid} was not registered")
+    return report
+
+
+def sample_row(build, scratch, version):
+    """The sample package on a prefix reporting PREFIX_VERSION, the program shown version; then again."""
+    folder, other_folder = ("xp", "w7") if version == "winxp" else ("w7", "xp")
+    classes = sample_classes()
+    components = build / "sample" / "components"
+    wine(scratch, "--prepare")
+    wine(scratch, "reg", "add", "HKCU\\Software\\Wine", "/v", "Version", "/d", PREFIX_VERSION, "/f")
+
+    def expected(state):
+        return [(name, below, classes[name], (components / name).read_bytes(), state)
+                for name, below in sample_list(folder)]
+
+    others = [(below, classes[name]) for name, below in sample_list(other_folder)
+              if (name, below) not in sample_list(folder)]
+    print(f"main job, the program shown {version}, the prefix {PREFIX_VERSION}")
+    check_repair(build, scratch, ["--windows", version], folder, expected("package's bytes"), others, version)
+    versions = registry_values(scratch, "user.reg", r"Software\\\\Wine(\\\\AppDefaults\\\\MdacRepair\.exe)?")
+    check(versions.get("", {}).get("Version") == PREFIX_VERSION,
+          f"{version}: the prefix keeps its own Windows version (found {versions.get('', {}).get('Version')!r})")
+    check(versions.get("\\\\APPDEFAULTS\\\\MDACREPAIR.EXE", {}).get("Version") == version,
+          f"{version}: the version is set for MdacRepair.exe alone")
+
+    print(f"main job again on the same {version} prefix")
+    installed = [installed_path(scratch, below) for _, below in sample_list(folder)]
+    for path in installed:
+        if path.is_file():
+            with path.open("ab") as file:
+                file.write(KEEP_MARK)
+    check_repair(build, scratch, ["--windows", version], folder, expected("other bytes"), others,
+                 f"second {version} run")
+    for path in installed:
+        check(path.is_file() and path.read_bytes().endswith(KEEP_MARK),
+              f"second {version} run: {path.name} was not replaced")
+
+
+def lay_out_package(root, lists):
+    """A package as it ships: root/xp and root/w7, each with its list (code page 936) and the files it names,
+    here sample components under other names. lists: folder -> [(entry, sample component, destination)]."""
+    components = root.parent / "components"
+    for folder, entries in lists.items():
+        lines = ["[文件列表]"]
+        for entry, component, destination in entries:
+            target = root / folder / entry.replace("\\", "/")
+            target.parent.mkdir(parents=True, exist_ok=True)
+            if component:
+                shutil.copyfile(components / component, target)
+            lines.append(f"{entry}={destination}")
+        (root / folder).mkdir(parents=True, exist_ok=True)
+        (root / folder / "文件列表.ini").write_bytes(("\r\n".join(lines) + "\r\n").encode("gbk"))
+
+
+OWN_W7 = [("甲组件.dll", "mdacado.dll", "路径\\ado\\甲组件.dll"),
+          ("b.dll", "mdacrds.dll", "路径\\msadc\\rds-b.dll"),
+          ("sub\\丙.dll", "数据访问.dll", "路径\\ole db\\丙.dll")]
+OWN_XP = [("x.dll", "mdacw7.dll", "路径\\ado\\x.dll")]
+
+
+def own_package_row(build, scratch):
+    classes = sample_classes()
+    shutil.copytree(build / "sample" / "components", scratch / "components")
+    package = scratch / "package"
+    lay_out_package(package, {"xp": OWN_XP, "w7": OWN_W7})
+    wine(scratch / "prefix", "--prepare")
+
+    # The first file is there before, with bytes of its own, and registered.
+    entry, component, destination = OWN_W7[0]
+    below = destination.replace("路径\\", "")
+    there = installed_path(scratch / "prefix", below)
+    there.parent.mkdir(parents=True, exist_ok=True)
+    there.write_bytes((package / "w7" / entry).read_bytes() + KEEP_MARK)
+    wine(scratch / "prefix", "C:\\windows\\syswow64\\regsvr32.exe", "/s", WINDOWS_SHARED + "\\" + below)
+    servers = registry_servers(scratch / "prefix", r"Software\\\\Classes\\\\Wow6432Node\\\\CLSID")
+    check(servers.get(classes[component], "").lower() == (WINDOWS_SHARED + "\\" + below).lower(),
+          f"own package: {entry} was there and registered before the run")
+
+    print("main job on a package laid out by hand")
+    listed = [(entry, destination.replace("路径\\", ""), classes[component],
+               (package / "w7" / entry.replace("\\", "/")).read_bytes(),
+               "other bytes" if index == 0 else "package's bytes")
+              for index, (entry, component, destination) in enumerate(OWN_W7)]
+    others = [(destination.replace("路径\\", ""), classes[component]) for _, component, destination in OWN_XP]
+    check_repair(build, scratch / "prefix", ["--package", str(package), "--windows", "win7"], "w7", listed, others,
+                 "own package")
+    check(there.read_bytes().endswith(KEEP_MARK), f"own package: {entry}, there before, keeps its bytes")
+
+
+def snapshot(prefix):
+    """The prefix's registry files and every file, folder and link of drive C:, files with their bytes (links
+    to the user's own folders are not followed)."""
+    paths = [prefix / name for name in ("system.reg", "user.reg", "userdef.reg")]
+    for folder, folders, files in os.walk(prefix / "drive_c"):
+        paths += [pathlib.Path(folder, name) for name in folders + files]
+    state = {}
+    for path in paths:
+        if path.is_symlink():
+            state[str(path.relative_to(prefix))] = "link to " + os.readlink(path)
+        elif path.is_file():
+            state[str(path.relative_to(prefix))] = hashlib.sha256(path.read_bytes()).hexdigest()
+        else:
+            state[str(path.relative_to(prefix))] = "folder"
+    return state
+
+
+def broken_package_row(build, scratch):
+    shutil.copytree(build / "sample" / "components", scratch / "components")
+    package = scratch / "package"
+    lay_out_package(package, {"xp": OWN_XP, "w7": OWN_W7 + [("缺少.dll", None, "路径\\ado\\缺少.dll")]})
+    prefix = scratch / "prefix"
+    wine(prefix, "--prepare")
+    before = snapshot(prefix)
+
+    print("main job on a package that names a missing file")
+    status, report = run_main_job(build, prefix, "--package", str(package), "--windows", "win7")
+    check(status == 2, f"broken package: scripts/run exits 2 (got {status})")
+    check(re.search(r"w7: .*names '缺少\.dll', which is not in", report) is not None,
+          "broken package: the missing file is named")
+    check("starting MdacRepair.exe" not in report, "broken package: the program was not started")
+    after = snapshot(prefix)
+    changed = sorted(path for path in before.keys() | after.keys() if before.get(path) != after.get(path))
+    check(not changed, f"broken package: the prefix's registry files and drive C: are unchanged (changed: {changed})")
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True, type=pathlib.Path)
-    parser.add_argument("--windows", required=True, choices=["winxp", "win7"])
+    parser.add_argument("--row", required=True, choices=["winxp", "win7", "own_package", "broken_package"])
     arguments = parser.parse_args()
-    build, version = arguments.build.resolve(), arguments.windows
-    folder, other_folder = ("xp", "w7") if version == "winxp" else ("w7", "xp")
-    scratch = build / "main-job" / version
+    build, row = arguments.build.resolve(), arguments.row
+    scratch = build / "main-job" / row
     shutil.rmtree(scratch, ignore_errors=True)
+    scratch.mkdir(parents=True)
 
-    print(f"main job, Wine reporting {version}")
-    listed = check_repair(build, scratch, version, folder, other_folder, version)
-
-    print(f"main job again on the same {version} prefix")
-    installed = [installed_path(scratch, below) for _, below in listed]
-    for path in installed:
-        if path.is_file():
-            with path.open("ab") as file:
-                file.write(KEEP_MARK)
-    check_repair(build, scratch, version, folder, other_folder, f"second {version} run")
-    for path in installed:
-        check(path.is_file() and path.read_bytes().endswith(KEEP_MARK),
-              f"second {version} run: {path.name} was not replaced")
+    if row in ("winxp", "win7"):
+        sample_row(build, scratch, row)
+    elif row == "own_package":
+        own_package_row(build, scratch)
+    else:
+        broken_package_row(build, scratch)
 
     if failures:
         print(f"FAILED: {len(failures)} check(s)")
