@@ -8,6 +8,7 @@
 
 #include "repair/Errors.h"
 #include "repair/Win32Platform.h"
+#include "ui/Form.h"
 #include "ui/MessageForm.h"
 #include "ui/ModalScope.h"
 #include "ui/ShellRules.h"
@@ -85,6 +86,20 @@ void Application::Initialize(HINSTANCE instance, int showCommand) {
     }
 }
 
+int Application::Run() {
+    if (mainForm_ != nullptr) {
+        if (showCommand_ == SW_SHOWMINNOACTIVE) {
+            // Started minimised: only the application's button shows; the main window comes when the
+            // user restores the application.
+            showMainFormOnRestore_ = true;
+            ShowWindow(window_, SW_SHOWMINNOACTIVE);
+        } else {
+            mainForm_->Show(showCommand_ == SW_SHOWMAXIMIZED ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
+        }
+    }
+    return MessageLoop();
+}
+
 void Application::Terminate() {
     terminated_ = true;
     PostQuitMessage(0);
@@ -136,11 +151,10 @@ void Application::Restore() {
         if (IsWindow(window)) ShowWindow(window, SW_SHOWNA);
     }
     hiddenByMinimize_.clear();
-    if (showOnRestore_) {
+    if (showMainFormOnRestore_ && mainForm_ != nullptr) {
         // Started minimised: the main window is shown for the first time now.
-        const auto show = std::move(showOnRestore_);
-        showOnRestore_ = nullptr;
-        show();
+        showMainFormOnRestore_ = false;
+        mainForm_->Show(SW_SHOWNORMAL);
     }
     PostMessageA(window_, kActivateLastPopup, 0, 0);
 }
@@ -180,8 +194,8 @@ LRESULT Application::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_CLOSE:
             // Closing the application (from its task-bar button) closes the main window.
-            if (closeMainForm_) {
-                closeMainForm_();
+            if (mainForm_ != nullptr) {
+                mainForm_->Close();
             } else {
                 Terminate();
             }

@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <exception>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -67,9 +66,7 @@ private:
     TForm* mainForm_ = nullptr;
     bool terminated_ = false;
     text::LeadBytes lead_;
-    // Set by Run: what the application window does to the main window (which it knows only as a TForm).
-    std::function<void()> showOnRestore_;  // a main window not yet shown, to show on restoring
-    std::function<void()> closeMainForm_;
+    bool showMainFormOnRestore_ = false;  // started minimised: the main window waits for a restore
     bool minimized_ = false;
     std::vector<HWND> hiddenByMinimize_;  // windows hidden while the application is minimised
 };

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <utility>
 
 #include "Unit1.h"
 #include "repair/VersionTag.h"
@@ -251,6 +252,16 @@ TEST(MainWindow, FromCreationThroughTheAutomaticPressToClosing) {
 
     App().SetMainForm(nullptr);
     Form1 = nullptr;
+}
+
+TEST(CountdownCaption, CountInParentheses) {
+    const std::pair<int, const char*> cases[] = {
+        {3, "开始修复(3)"},   {1, "开始修复(1)"},     {0, "开始修复(0)"},
+        {-1, "开始修复(-1)"}, {-27, "开始修复(-27)"}, {2147483647, "开始修复(2147483647)"},
+    };
+    for (const auto& [count, caption] : cases) {
+        EXPECT_EQ(CountdownCaption(count), caption) << count;
+    }
 }
 
 class TTestForm : public ui::TForm {

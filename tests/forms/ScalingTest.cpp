@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "Countdown.h"
-
 namespace ui {
 namespace {
 
@@ -53,16 +51,6 @@ TEST(LayoutScale, ScalesByMeasuredHeightOverTwelve) {
 
 TEST(LayoutScale, LeavesValuesAloneWithoutADesignHeight) {
     EXPECT_EQ((LayoutScale{16, 0})(680), 680);
-}
-
-TEST(CountdownCaption, CountInParentheses) {
-    const std::pair<int, const char*> cases[] = {
-        {3, "开始修复(3)"},   {1, "开始修复(1)"},     {0, "开始修复(0)"},
-        {-1, "开始修复(-1)"}, {-27, "开始修复(-27)"}, {2147483647, "开始修复(2147483647)"},
-    };
-    for (const auto& [count, caption] : cases) {
-        EXPECT_EQ(CountdownCaption(count), caption) << count;
-    }
 }
 
 }  // namespace
