@@ -66,19 +66,11 @@ void Application::Initialize(HINSTANCE instance, int showCommand) {
     OemToCharA(path, path);
     title_ = TitleFromModulePath(path, lead_, [](std::string& text) { CharLowerA(text.data()); });
 
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, "MAINICON");
-    windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    windowClass.lpszClassName = kApplicationClass;
-    RegisterClassA(&windowClass);
-
+    RegisterWindowClass(instance, kApplicationClass, 0, LoadIconA(instance, "MAINICON"), nullptr);
     // Zero size in the middle of the screen: it is there only for its task-bar button and icon.
-    window_ = CreateWindowExA(0, kApplicationClass, title_.c_str(),
-                              WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
-                              GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0,
-                              nullptr, nullptr, instance, this);
+    Create(0, kApplicationClass, title_.c_str(),
+           WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
+           GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr, instance);
     if (HMENU menu = GetSystemMenu(window_, FALSE)) {
         DeleteMenu(menu, SC_MAXIMIZE, MF_BYCOMMAND);
         DeleteMenu(menu, SC_SIZE, MF_BYCOMMAND);
@@ -157,17 +149,6 @@ void Application::Restore() {
         mainForm_->Show(SW_SHOWNORMAL);
     }
     PostMessageA(window_, kActivateLastPopup, 0, 0);
-}
-
-LRESULT CALLBACK Application::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<Application*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (self == nullptr) return DefWindowProcA(window, message, wParam, lParam);
-    if (message == WM_NCCREATE) self->window_ = window;
-    return self->HandleMessage(message, wParam, lParam);
 }
 
 LRESULT Application::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

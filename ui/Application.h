@@ -1,6 +1,6 @@
 // The application shell: the program's title, its own zero-size window that carries the task-bar
-// button, the starter's show command, the message loop, the modal message dialog and the error box.
-// One instance for the program's whole life.
+// button and owns every form, the starter's show command, the message loop, the modal message dialog and
+// the error box. One instance for the program's whole life.
 #pragma once
 
 #include <windows.h>
@@ -10,12 +10,13 @@
 #include <vector>
 
 #include "repair/Text.h"
+#include "ui/Window.h"
 
 namespace ui {
 
 class TForm;
 
-class Application {
+class Application : public Window {
 public:
     static Application& Instance();
 
@@ -25,8 +26,6 @@ public:
 
     HINSTANCE Instance_() const { return instance_; }
     const std::string& Title() const { return title_; }
-    // The zero-size application window; it owns every form.
-    HWND Handle() const { return window_; }
 
     // Registers the main window; closing it ends the message loop.
     void SetMainForm(TForm* form) { mainForm_ = form; }
@@ -54,15 +53,13 @@ public:
     void FormVisibilityChanged();
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void Minimize();
     void Restore();
 
     HINSTANCE instance_ = nullptr;
     int showCommand_ = SW_SHOWDEFAULT;
     std::string title_;
-    HWND window_ = nullptr;
     TForm* mainForm_ = nullptr;
     bool terminated_ = false;
     text::LeadBytes lead_;

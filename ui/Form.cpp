@@ -11,19 +11,6 @@
 namespace ui {
 namespace {
 
-// Runs `work`; an error that escapes it goes to the error box. Errors must never unwind through the
-// system's code that called a window procedure.
-template <class Work>
-void Guarded(Work&& work) {
-    try {
-        work();
-    } catch (const std::exception& error) {
-        Application::Instance().ShowException(error);
-    } catch (...) {
-        Application::Instance().ShowException(repair::Error("Exception", "未知的错误"));
-    }
-}
-
 int SystemColor(const std::string& name) {
     if (name == "clBtnFace") return COLOR_BTNFACE;
     if (name == "clWindow") return COLOR_WINDOW;
@@ -86,20 +73,20 @@ void RunEvent(const TNotifyEvent& handler, TComponent* sender) {
 TForm::TForm(std::string className) : TComponent(std::string()), className_(std::move(className)) {}
 
 TForm::~TForm() {
-    if (handle_ != nullptr) {
-        SetWindowLongPtrA(handle_, GWLP_USERDATA, 0);
-        DestroyWindow(handle_);
+    if (window_ != nullptr) {
+        SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+        DestroyWindow(window_);
     }
 }
 
 bool TForm::Visible() const {
-    return handle_ != nullptr && IsWindowVisible(handle_);
+    return window_ != nullptr && IsWindowVisible(window_);
 }
 
 void TForm::Show(int showCommand) {
     const bool wasHidden = !Visible();
     if (wasHidden) RunEvent(OnShow, this);
-    ShowWindow(handle_, showCommand);
+    ShowWindow(window_, showCommand);
     if (wasHidden) {
         if (TControl* first = FirstTabStop()) SetFocus(first->Handle());
     }
@@ -107,7 +94,7 @@ void TForm::Show(int showCommand) {
 }
 
 void TForm::Close() {
-    ShowWindow(handle_, SW_HIDE);
+    ShowWindow(window_, SW_HIDE);
     Application::Instance().FormVisibilityChanged();
     if (Application::Instance().MainForm() == this) Application::Instance().Terminate();
 }
@@ -240,15 +227,8 @@ void TForm::CreateFontAndScale(DesignReader& reader) {
 }
 
 void TForm::CreateFormWindow(const DesignReader& reader) {
-    WNDCLASSEXA windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.style = CS_DBLCLKS;
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = GetSysColorBrush(frame_.color);
-    windowClass.lpszClassName = className_.c_str();
-    if (RegisterClassExA(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+    if (!RegisterWindowClass(GetModuleHandleA(nullptr), className_.c_str(), CS_DBLCLKS, nullptr,
+                             GetSysColorBrush(frame_.color))) {
         repair::Error("EOSError", "无法注册窗口类 " + className_).Raise();
     }
 
@@ -274,14 +254,13 @@ void TForm::CreateFormWindow(const DesignReader& reader) {
         left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
         top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     }
-    // The window procedure keeps the handle at WM_NCCREATE; handle_ is checked below.
-    // cppcheck-suppress ignoredReturnValue
-    CreateWindowExA(exStyle, className_.c_str(), frame_.caption.c_str(), style, left, top, width, height,
-                    Application::Instance().Handle(), nullptr, GetModuleHandleA(nullptr), this);
-    if (handle_ == nullptr) repair::Error("EOSError", "无法创建窗口 " + className_).Raise();
+    if (!Create(exStyle, className_.c_str(), frame_.caption.c_str(), style, left, top, width, height,
+                Application::Instance().Handle(), GetModuleHandleA(nullptr))) {
+        repair::Error("EOSError", "无法创建窗口 " + className_).Raise();
+    }
     // The system menu of a fixed frame offers neither size nor maximise.
     if (frame_.borderStyle == "bsDialog" && systemMenu) {
-        HMENU menu = GetSystemMenu(handle_, FALSE);
+        HMENU menu = GetSystemMenu(window_, FALSE);
         DeleteMenu(menu, SC_SIZE, MF_BYCOMMAND);
         DeleteMenu(menu, SC_MINIMIZE, MF_BYCOMMAND);
         DeleteMenu(menu, SC_MAXIMIZE, MF_BYCOMMAND);
@@ -335,27 +314,6 @@ TControl* TForm::FocusedButton() const {
     return dynamic_cast<TButton*>(focused) != nullptr ? focused : nullptr;
 }
 
-LRESULT CALLBACK TForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    TForm* form = nullptr;
-    if (message == WM_NCCREATE) {
-        form = static_cast<TForm*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        form->handle_ = window;
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-    } else {
-        form = reinterpret_cast<TForm*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    }
-    if (form == nullptr) return DefWindowProcA(window, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        // The window is gone (destroyed by the form or by the system); the form keeps no stale handle.
-        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-        form->handle_ = nullptr;
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-    LRESULT result = 0;
-    Guarded([&] { result = form->HandleMessage(message, wParam, lParam); });
-    return result;
-}
-
 LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND: {
@@ -368,7 +326,7 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 code = BN_CLICKED;
             }
             if (control == nullptr) break;
-            Guarded([&] { control->Notify(code); });
+            control->Notify(code);
             return 0;
         }
         case DM_GETDEFID:
@@ -377,7 +335,7 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_TIMER:
             if (TTimer* timer = TimerOf(wParam)) {
-                Guarded([&] { timer->Tick(); });
+                timer->Tick();
                 return 0;
             }
             break;
@@ -385,13 +343,13 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             // Keep the focus in the form across activations (message dialogs, error boxes).
             if (LOWORD(wParam) == WA_INACTIVE) {
                 HWND focus = GetFocus();
-                if (focus != nullptr && IsChild(handle_, focus)) savedFocus_ = focus;
+                if (focus != nullptr && IsChild(window_, focus)) savedFocus_ = focus;
             } else if (HIWORD(wParam) == 0) {
                 HWND focus = savedFocus_ != nullptr && IsWindow(savedFocus_) ? savedFocus_ : nullptr;
                 if (focus == nullptr) {
                     if (TControl* first = FirstTabStop()) focus = first->Handle();
                 }
-                SetFocus(focus != nullptr ? focus : handle_);
+                SetFocus(focus != nullptr ? focus : window_);
             }
             return 0;
         case WM_CTLCOLORSTATIC:
@@ -405,7 +363,7 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             Close();
             return 0;
     }
-    return DefWindowProcA(handle_, message, wParam, lParam);
+    return DefWindowProcA(window_, message, wParam, lParam);
 }
 
 }  // namespace ui

@@ -16,20 +16,20 @@
 #include <vector>
 
 #include "ui/Component.h"
+#include "ui/Window.h"
 
 namespace ui {
 
 class TControl;
 class TTimer;
 
-class TForm : public TComponent {
+class TForm : public TComponent, public Window {
 public:
     // `className` is the window class and the class the design must name (e.g. "TForm1").
     explicit TForm(std::string className);
     ~TForm() override;
 
     const char* ClassName() const override { return className_.c_str(); }
-    HWND Handle() const { return handle_; }
     bool Visible() const;
     // SW_SHOWNORMAL or SW_SHOWMAXIMIZED. OnShow runs when the form goes from hidden to shown, before it
     // appears; the first control in tab order then takes the focus.
@@ -64,8 +64,6 @@ protected:
     void LoadDesign(const char* resourceName);
     void LoadDesignText(std::u16string_view text);
 
-    virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-
 private:
     struct FontDeleter {
         void operator()(HFONT font) const { DeleteObject(font); }
@@ -90,7 +88,7 @@ private:
         int textHeight = 0;
     };
 
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void ApplyProperties(TComponent& component, const DesignObject& design, const DesignReader& reader);
     void CreateFontAndScale(DesignReader& reader);
     void CreateFormWindow(const DesignReader& reader);
@@ -101,7 +99,6 @@ private:
     TControl* FocusedButton() const;
 
     std::string className_;
-    HWND handle_ = nullptr;
     std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> font_;
     Frame frame_;
     std::vector<TComponent*> components_;
@@ -112,7 +109,7 @@ private:
     UINT_PTR nextTimerId_ = 1;
 };
 
-// Runs an event handler; an error that escapes it goes to the application's error box.
+// Runs an event handler; an error that escapes it goes to the application's error box (Guarded).
 void RunEvent(const TNotifyEvent& handler, TComponent* sender);
 
 }  // namespace ui

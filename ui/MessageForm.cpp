@@ -6,6 +6,7 @@
 #include "ui/Application.h"
 #include "ui/ModalScope.h"
 #include "ui/ShellRules.h"
+#include "ui/Window.h"
 
 namespace ui {
 namespace {
@@ -46,12 +47,13 @@ HFONT CreateMessageFont() {
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
 
-class MessageForm {
+class MessageForm : public Window {
 public:
     MessageForm(const std::string& caption, const std::string& text) : caption_(caption), text_(text) {}
 
     void ShowModal(HINSTANCE instance, HWND owner) {
-        Register(instance);
+        RegisterWindowClass(instance, kMessageFormClass, 0, nullptr,
+                            reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
         const HFONT font =
             font_.handle != nullptr ? font_.handle : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
         const MessageLayout layout = Measure(font);
@@ -62,9 +64,10 @@ public:
         const int height = frame.bottom - frame.top;
         const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
         const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-        window_ = CreateWindowExA(kExStyle, kMessageFormClass, caption_.c_str(), kStyle, left, top, width,
-                                  height, owner, nullptr, instance, this);
-        if (window_ == nullptr) return;
+        if (!Create(kExStyle, kMessageFormClass, caption_.c_str(), kStyle, left, top, width, height, owner,
+                    instance)) {
+            return;
+        }
 
         const Box& t = layout.text;
         HWND label =
@@ -87,22 +90,10 @@ public:
             // The other windows are enabled again before this one goes, so that one of them is activated.
         }
         DestroyWindow(window_);
-        window_ = nullptr;
         Application::Instance().FormVisibilityChanged();
     }
 
 private:
-    static void Register(HINSTANCE instance) {
-        WNDCLASSA windowClass{};
-        if (GetClassInfoA(instance, kMessageFormClass, &windowClass)) return;
-        windowClass.lpfnWndProc = WindowProc;
-        windowClass.hInstance = instance;
-        windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        windowClass.lpszClassName = kMessageFormClass;
-        RegisterClassA(&windowClass);
-    }
-
     MessageLayout Measure(HFONT font) const {
         ScreenDC screen(font);
         SIZE alphabet{};
@@ -173,34 +164,25 @@ private:
         CloseClipboard();
     }
 
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_NCCREATE) {
-            auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-            SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        switch (message) {
+            case WM_COMMAND:
+                // The one button is both the default (Enter) and the cancel button (Esc).
+                if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) done_ = true;
+                return 0;
+            case WM_CLOSE:
+                done_ = true;
+                return 0;
+            case DM_GETDEFID:
+                return MAKELRESULT(IDOK, DC_HASDEFID);
+            default:
+                return DefWindowProcA(window_, message, wParam, lParam);
         }
-        auto* self = reinterpret_cast<MessageForm*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-        if (self != nullptr) {
-            switch (message) {
-                case WM_COMMAND:
-                    // The one button is both the default (Enter) and the cancel button (Esc).
-                    if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) self->done_ = true;
-                    return 0;
-                case WM_CLOSE:
-                    self->done_ = true;
-                    return 0;
-                case DM_GETDEFID:
-                    return MAKELRESULT(IDOK, DC_HASDEFID);
-                default:
-                    break;
-            }
-        }
-        return DefWindowProcA(window, message, wParam, lParam);
     }
 
     std::string caption_;
     std::string text_;
     OwnedFont font_{CreateMessageFont()};
-    HWND window_ = nullptr;
     bool done_ = false;
 };
 

@@ -32,6 +32,11 @@ void Application::Initialize(HINSTANCE instance, int showCommand) {
                               instance, nullptr);
 }
 
+// Its window's class sends every message to DefWindowProcA; this answers none of its own either.
+LRESULT Application::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcA(window_, message, wParam, lParam);
+}
+
 void Application::Terminate() {
     terminated_ = true;
     ++forms_test::Recorded().terminations;
