@@ -213,17 +213,13 @@ void TForm::CreateFontAndScale(DesignReader& reader) {
     // set, which may lack the characters of the user's code page and show the captions as boxes; any
     // character set lets it take a font that has them.
     const int charset = FontInstalled(screen, frame_.fontName) ? frame_.fontCharset : DEFAULT_CHARSET;
+    ReleaseDC(nullptr, screen);
     font_.reset(CreateFontA(height, 0, 0, 0, Has(frame_.fontStyle, "fsBold") ? FW_BOLD : FW_NORMAL,
                             Has(frame_.fontStyle, "fsItalic"), Has(frame_.fontStyle, "fsUnderline"),
                             Has(frame_.fontStyle, "fsStrikeOut"), static_cast<DWORD>(charset),
                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                             DEFAULT_PITCH | FF_DONTCARE, frame_.fontName.c_str()));
-    SIZE zero{0, 0};
-    HGDIOBJ previous = SelectObject(screen, font_.get());
-    GetTextExtentPoint32A(screen, "0", 1, &zero);
-    SelectObject(screen, previous);
-    ReleaseDC(nullptr, screen);
-    reader.scale = LayoutScale{static_cast<int>(zero.cy), frame_.textHeight};
+    reader.scale = LayoutScale{static_cast<int>(TextExtent(font_.get(), "0").cy), frame_.textHeight};
 }
 
 void TForm::CreateFormWindow(const DesignReader& reader) {

@@ -10,12 +10,12 @@
 #include <windows.h>
 
 #include <map>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "ui/Component.h"
+#include "ui/Measure.h"
 #include "ui/Window.h"
 
 namespace ui {
@@ -65,9 +65,6 @@ protected:
     void LoadDesignText(std::u16string_view text);
 
 private:
-    struct FontDeleter {
-        void operator()(HFONT font) const { DeleteObject(font); }
-    };
     // What the design says of the window itself, gathered before the window is made.
     struct Frame {
         int left = 0;
@@ -99,7 +96,7 @@ private:
     TControl* FocusedButton() const;
 
     std::string className_;
-    std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> font_;
+    OwnedFont font_;
     Frame frame_;
     std::vector<TComponent*> components_;
     std::vector<TControl*> tabOrder_;

@@ -4,36 +4,13 @@
 
 #include "repair/Errors.h"
 #include "ui/Application.h"
+#include "ui/Measure.h"
 #include "ui/ModalScope.h"
 #include "ui/ShellRules.h"
 #include "ui/Window.h"
 
 namespace ui {
 namespace {
-
-// A font the dialog made; deleted with it.
-struct OwnedFont {
-    HFONT handle = nullptr;
-    explicit OwnedFont(HFONT font) : handle(font) {}
-    ~OwnedFont() {
-        if (handle != nullptr) DeleteObject(handle);
-    }
-    OwnedFont(const OwnedFont&) = delete;
-    OwnedFont& operator=(const OwnedFont&) = delete;
-};
-
-// The screen's device context with a font selected, for measuring.
-struct ScreenDC {
-    HDC dc = GetDC(nullptr);
-    HGDIOBJ previous = nullptr;
-    explicit ScreenDC(HFONT font) { previous = SelectObject(dc, font); }
-    ~ScreenDC() {
-        SelectObject(dc, previous);
-        ReleaseDC(nullptr, dc);
-    }
-    ScreenDC(const ScreenDC&) = delete;
-    ScreenDC& operator=(const ScreenDC&) = delete;
-};
 
 HFONT CreateMessageFont() {
     NONCLIENTMETRICSA metrics{};
@@ -55,7 +32,7 @@ public:
         RegisterWindowClass(instance, kMessageFormClass, 0, nullptr,
                             reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
         const HFONT font =
-            font_.handle != nullptr ? font_.handle : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+            font_ != nullptr ? font_.get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
         const MessageLayout layout = Measure(font);
 
         RECT frame{0, 0, layout.clientWidth, layout.clientHeight};
@@ -95,20 +72,16 @@ public:
 
 private:
     MessageLayout Measure(HFONT font) const {
-        ScreenDC screen(font);
-        SIZE alphabet{};
-        GetTextExtentPoint32A(screen.dc, kAlphabet, 52, &alphabet);
-        RECT textRect{0, 0, GetSystemMetrics(SM_CXSCREEN) / 2, 0};
-        DrawTextA(screen.dc, text_.c_str(), -1, &textRect,
-                  DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
-        RECT captionRect{0, 0, 0, 0};
-        DrawTextA(screen.dc, kOkCaption, -1, &captionRect, DT_CALCRECT | DT_SINGLELINE);
+        const SIZE alphabet = TextExtent(font, kAlphabet);
+        const RECT text = TextBounds(font, text_.c_str(), DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX,
+                                     GetSystemMetrics(SM_CXSCREEN) / 2);
+        const RECT caption = TextBounds(font, kOkCaption, DT_SINGLELINE);
 
         MessageMeasures measures;
         measures.units = UnitsFromAlphabet(alphabet.cx, alphabet.cy);
-        measures.textWidth = textRect.right - textRect.left;
-        measures.textHeight = textRect.bottom - textRect.top;
-        measures.captionWidth = captionRect.right - captionRect.left;
+        measures.textWidth = text.right - text.left;
+        measures.textHeight = text.bottom - text.top;
+        measures.captionWidth = caption.right - caption.left;
         measures.buttonCount = 1;
         return LayOutMessage(measures);
     }
@@ -182,7 +155,7 @@ private:
 
     std::string caption_;
     std::string text_;
-    OwnedFont font_{CreateMessageFont()};
+    OwnedFont font_{CreateMessageFont()};  // null when the system names none: the stock GUI font then
     bool done_ = false;
 };
 
