@@ -24,9 +24,6 @@ public:
     // application window. `showCommand` is the starter's show command (ReadShowCommand).
     void Initialize(HINSTANCE instance, int showCommand);
 
-    HINSTANCE Instance_() const { return instance_; }
-    const std::string& Title() const { return title_; }
-
     // Registers the main window; closing it ends the message loop.
     void SetMainForm(TForm* form) { mainForm_ = form; }
     TForm* MainForm() const { return mainForm_; }
@@ -38,10 +35,6 @@ public:
     void Terminate();
     // The message loop alone, until Terminate; returns 0. Run uses it after showing the main window.
     int MessageLoop();
-    bool Terminated() const { return terminated_; }
-
-    // Which bytes begin a double-byte character in the ANSI code page of the thread's locale.
-    const text::LeadBytes& Lead() const { return lead_; }
 
     // The modal message dialog (caption = title, one "确定" button); returns when dismissed.
     void ShowMessage(const std::string& text);
