@@ -11,36 +11,9 @@
 namespace ui {
 namespace {
 
-int SystemColor(const std::string& name) {
-    if (name == "clBtnFace") return COLOR_BTNFACE;
-    if (name == "clWindow") return COLOR_WINDOW;
-    if (name == "clWindowText") return COLOR_WINDOWTEXT;
-    if (name == "clBtnText") return COLOR_BTNTEXT;
-    RaiseInvalidPropertyValue();
-}
-
-int Charset(const DesignValue& value) {
-    if (value.kind == DesignValue::Kind::Integer) {
-        if (value.integer < 0 || value.integer > 255) RaiseInvalidPropertyValue();
-        return value.integer;
-    }
-    const std::string& name = DesignReader::Identifier(value);
-    if (name == "ANSI_CHARSET") return ANSI_CHARSET;
-    if (name == "DEFAULT_CHARSET") return DEFAULT_CHARSET;
-    if (name == "GB2312_CHARSET") return GB2312_CHARSET;
-    RaiseInvalidPropertyValue();
-}
-
-template <std::size_t N>
-void RequireAllIn(const std::vector<std::string>& names, const char* const (&allowed)[N]) {
-    for (const std::string& name : names) {
-        if (std::find(std::begin(allowed), std::end(allowed), name) == std::end(allowed))
-            RaiseInvalidPropertyValue();
-    }
-}
-
-bool Has(const std::vector<std::string>& names, const char* name) {
-    return std::find(names.begin(), names.end(), name) != names.end();
+// A property that takes one word only: the one the design uses.
+void RequireWord(const DesignValue& value, const char* word) {
+    if (DesignReader::Identifier(value) != word) RaiseInvalidPropertyValue();
 }
 
 int CALLBACK NoteFontFound(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found) {
@@ -100,9 +73,6 @@ void TForm::Close() {
 }
 
 void TForm::SetProperty(const std::string& property, const DesignValue& value, const DesignReader& reader) {
-    static const char* const kBorderIcons[] = {"biSystemMenu", "biMinimize", "biMaximize"};
-    static const char* const kBorderStyles[] = {"bsNone", "bsSingle", "bsSizeable", "bsDialog"};
-    static const char* const kFontStyles[] = {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"};
     if (property == "Caption") {
         frame_.caption = DesignReader::Text(value);
     } else if (property == "Left") {
@@ -113,29 +83,20 @@ void TForm::SetProperty(const std::string& property, const DesignValue& value, c
         frame_.clientWidth = DesignReader::Integer(value);
     } else if (property == "ClientHeight") {
         frame_.clientHeight = DesignReader::Integer(value);
-    } else if (property == "BorderStyle") {
-        frame_.borderStyle = DesignReader::Identifier(value);
-        RequireAllIn({frame_.borderStyle}, kBorderStyles);
-    } else if (property == "BorderIcons") {
-        frame_.borderIcons = DesignReader::Set(value);
-        RequireAllIn(frame_.borderIcons, kBorderIcons);
-    } else if (property == "Position") {
-        const std::string& position = DesignReader::Identifier(value);
-        if (position != "poDesigned" && position != "poScreenCenter") RaiseInvalidPropertyValue();
-        frame_.centred = position == "poScreenCenter";
+    } else if (property == "Frame") {
+        RequireWord(value, "Dialog");
+        frame_.dialog = true;
     } else if (property == "Color") {
-        frame_.color = SystemColor(DesignReader::Identifier(value));
+        RequireWord(value, "COLOR_BTNFACE");
     } else if (property == "Font.Color") {
-        frame_.fontColor = SystemColor(DesignReader::Identifier(value));
+        RequireWord(value, "COLOR_WINDOWTEXT");
     } else if (property == "Font.Name") {
         frame_.fontName = DesignReader::Text(value);
     } else if (property == "Font.Height") {
         frame_.fontHeight = DesignReader::Integer(value);
     } else if (property == "Font.Charset") {
-        frame_.fontCharset = Charset(value);
-    } else if (property == "Font.Style") {
-        frame_.fontStyle = DesignReader::Set(value);
-        RequireAllIn(frame_.fontStyle, kFontStyles);
+        RequireWord(value, "ANSI_CHARSET");
+        frame_.fontCharset = ANSI_CHARSET;
     } else if (property == "PixelsPerInch") {
         frame_.pixelsPerInch = DesignReader::Integer(value);
         if (frame_.pixelsPerInch <= 0) RaiseInvalidPropertyValue();
@@ -214,9 +175,7 @@ void TForm::CreateFontAndScale(DesignReader& reader) {
     // character set lets it take a font that has them.
     const int charset = FontInstalled(screen, frame_.fontName) ? frame_.fontCharset : DEFAULT_CHARSET;
     ReleaseDC(nullptr, screen);
-    font_.reset(CreateFontA(height, 0, 0, 0, Has(frame_.fontStyle, "fsBold") ? FW_BOLD : FW_NORMAL,
-                            Has(frame_.fontStyle, "fsItalic"), Has(frame_.fontStyle, "fsUnderline"),
-                            Has(frame_.fontStyle, "fsStrikeOut"), static_cast<DWORD>(charset),
+    font_.reset(CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, static_cast<DWORD>(charset),
                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                             DEFAULT_PITCH | FF_DONTCARE, frame_.fontName.c_str()));
     reader.scale = LayoutScale{static_cast<int>(TextExtent(font_.get(), "0").cy), frame_.textHeight};
@@ -224,38 +183,29 @@ void TForm::CreateFontAndScale(DesignReader& reader) {
 
 void TForm::CreateFormWindow(const DesignReader& reader) {
     if (!RegisterWindowClass(GetModuleHandleA(nullptr), className_.c_str(), CS_DBLCLKS, nullptr,
-                             GetSysColorBrush(frame_.color))) {
+                             GetSysColorBrush(COLOR_BTNFACE))) {
         repair::Error("EOSError", "无法注册窗口类 " + className_).Raise();
     }
 
-    DWORD style = WS_POPUP | WS_CLIPSIBLINGS;
+    // A caption with the system menu's close box; a dialog frame keeps its size and has no minimise or
+    // maximise box and no icon, any other frame is sizeable with both boxes.
+    DWORD style = WS_POPUP | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU;
     DWORD exStyle = 0;
-    const bool systemMenu = Has(frame_.borderIcons, "biSystemMenu");
-    if (frame_.borderStyle != "bsNone") style |= WS_CAPTION | (systemMenu ? WS_SYSMENU : 0);
-    if (frame_.borderStyle == "bsDialog") {
-        // Fixed size, no minimise or maximise box, no icon.
-        exStyle |= WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
-    } else if (frame_.borderStyle != "bsNone") {
-        if (frame_.borderStyle == "bsSizeable") style |= WS_THICKFRAME;
-        if (systemMenu && Has(frame_.borderIcons, "biMinimize")) style |= WS_MINIMIZEBOX;
-        if (systemMenu && Has(frame_.borderIcons, "biMaximize")) style |= WS_MAXIMIZEBOX;
+    if (frame_.dialog) {
+        exStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
+    } else {
+        style |= WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
     }
     RECT bounds{0, 0, reader.scale(frame_.clientWidth), reader.scale(frame_.clientHeight)};
     AdjustWindowRectEx(&bounds, style, FALSE, exStyle);
     const int width = bounds.right - bounds.left;
     const int height = bounds.bottom - bounds.top;
-    int left = frame_.left;
-    int top = frame_.top;
-    if (frame_.centred) {
-        left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-        top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-    }
-    if (!Create(exStyle, className_.c_str(), frame_.caption.c_str(), style, left, top, width, height,
-                Application::Instance().Handle(), GetModuleHandleA(nullptr))) {
+    if (!Create(exStyle, className_.c_str(), frame_.caption.c_str(), style, frame_.left, frame_.top, width,
+                height, Application::Instance().Handle(), GetModuleHandleA(nullptr))) {
         repair::Error("EOSError", "无法创建窗口 " + className_).Raise();
     }
     // The system menu of a fixed frame offers neither size nor maximise.
-    if (frame_.borderStyle == "bsDialog" && systemMenu) {
+    if (frame_.dialog) {
         HMENU menu = GetSystemMenu(window_, FALSE);
         DeleteMenu(menu, SC_SIZE, MF_BYCOMMAND);
         DeleteMenu(menu, SC_MINIMIZE, MF_BYCOMMAND);
@@ -351,9 +301,9 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN: {
             HDC dc = reinterpret_cast<HDC>(wParam);
-            SetTextColor(dc, GetSysColor(frame_.fontColor));
-            SetBkColor(dc, GetSysColor(frame_.color));
-            return reinterpret_cast<LRESULT>(GetSysColorBrush(frame_.color));
+            SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+            SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
         }
         case WM_CLOSE:
             Close();

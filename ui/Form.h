@@ -47,8 +47,9 @@ public:
     int NextControlId() { return nextControlId_++; }
     UINT_PTR NextTimerId() { return nextTimerId_++; }
 
-    // Caption, position, client size, border, colour, font, design pixels per inch and text height,
-    // OnCreate, OnShow.
+    // Caption, Left, Top, ClientWidth, ClientHeight, Frame (Dialog), Color (COLOR_BTNFACE), Font.Name,
+    // Font.Height, Font.Color (COLOR_WINDOWTEXT), Font.Charset (ANSI_CHARSET), PixelsPerInch, TextHeight,
+    // OnCreate, OnShow: the words in parentheses are the only values those properties take.
     void SetProperty(const std::string& property, const DesignValue& value,
                      const DesignReader& reader) override;
 
@@ -72,15 +73,10 @@ private:
         int clientWidth = 0;
         int clientHeight = 0;
         std::string caption;
-        std::string borderStyle = "bsSizeable";
-        std::vector<std::string> borderIcons = {"biSystemMenu", "biMinimize", "biMaximize"};
-        bool centred = false;
-        int color = COLOR_BTNFACE;
-        int fontColor = COLOR_WINDOWTEXT;
+        bool dialog = false;  // Frame = Dialog
         std::string fontName = "MS Sans Serif";
         int fontHeight = -11;
         int fontCharset = DEFAULT_CHARSET;
-        std::vector<std::string> fontStyle;
         int pixelsPerInch = 96;
         int textHeight = 0;
     };

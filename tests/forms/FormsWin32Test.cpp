@@ -346,6 +346,7 @@ TEST(TestForm, DesignsThatCannotBeAppliedRaiseReadErrors) {
         {"BAD_HANDLER", "EReadError", "读错误 Button1.OnClick: 方法 Missing 不存在"},
         {"BAD_PROPERTY", "EReadError", "读错误 TestForm.Colour: 属性 Colour 不存在"},
         {"BAD_VALUE", "EReadError", "读错误 Timer1.Interval: 无效的属性值"},
+        {"BAD_WORD", "EReadError", "读错误 TestForm.Frame: 无效的属性值"},
         {"BAD_CLASS", "EComponentError", "组件 Button1 不是 TLabel"},
         {"NO_SUCH_DESIGN", "EResNotFound", "找不到资源 NO_SUCH_DESIGN"},
     };
