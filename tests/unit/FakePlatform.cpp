@@ -1,7 +1,7 @@
 #include "tests/unit/FakePlatform.h"
 
 #include "repair/Errors.h"
-#include "repair/Profile.h"
+#include "tests/unit/Profile.h"
 
 namespace fakes {
 
