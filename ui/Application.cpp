@@ -50,11 +50,6 @@ std::string MessageOf(const std::exception& error) {
 
 }  // namespace
 
-Application& Application::Instance() {
-    static Application application;
-    return application;
-}
-
 void Application::Initialize(HINSTANCE instance, int showCommand) {
     instance_ = instance;
     showCommand_ = showCommand;

@@ -18,7 +18,10 @@ class TForm;
 
 class Application : public Window {
 public:
-    static Application& Instance();
+    static Application& Instance() {
+        static Application application;
+        return application;
+    }
 
     // Start-up step 2: the title from the program file's name, the main icon (MAINICON), the
     // application window. `showCommand` is the starter's show command (ReadShowCommand).
