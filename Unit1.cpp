@@ -1,6 +1,5 @@
 #include "Unit1.h"
 
-#include "Countdown.h"
 #include "repair/VersionTag.h"
 #include "ui/Application.h"
 
@@ -28,6 +27,10 @@ void TForm1::Button1Click(ui::TComponent*) {
 
 void TForm1::FormShow(ui::TComponent*) {
     Label1.SetCaption(repair::GetWindowsVersionTag());
+}
+
+std::string CountdownCaption(int count) {
+    return "开始修复(" + std::to_string(count) + ")";
 }
 
 void TForm1::Timer2Timer(ui::TComponent*) {

@@ -48,3 +48,7 @@ extern TForm1* Form1;
 
 // Counts down on Button1: 0 at start, 4 after FormCreate, one less on every Timer2 tick.
 extern int CountDown;
+
+// The caption Button1 shows while counting down: "开始修复(" + the count as a decimal integer (a minus sign
+// when negative) + ")".
+std::string CountdownCaption(int count);

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "repair/FileList.h"
-#include "repair/Profile.h"
+#include "tests/unit/Profile.h"
 
 // ---------------------------------------------------------------------------------------------------
 // Heap counting

@@ -12,7 +12,7 @@
 //
 // The two sides of each comparison take turns, so that a machine busy for a while weighs on both; each
 // figure is the median of its repetitions. A 64-bit program: it starts at once under Wine.
-#include "tests/e2e/Outside.h"
+#include "tools/Outside.h"
 
 #include <windows.h>
 
@@ -61,34 +61,14 @@ std::size_t CountLines(const std::wstring& path) {
 struct Process {
     PROCESS_INFORMATION info{};
     Clock::time_point started;
-
-    bool Exited() const { return WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0; }
-    void Close() {
-        if (info.hThread) CloseHandle(info.hThread);
-        if (info.hProcess) CloseHandle(info.hProcess);
-        info = {};
-    }
 };
 
 Process Start(const std::wstring& program, const std::wstring& arguments, const std::wstring& folder) {
-    std::wstring commandLine = L"\"" + program + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
     Process process;
     process.started = Clock::now();
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.c_str(), &startup, &process.info)) {
+    if (!StartProcess(process.info, program, arguments, folder))
         throw Failure("cannot start " + Utf8(program));
-    }
     return process;
-}
-
-// The process's shown top-level window of that class; null while there is none.
-HWND ShownWindow(const Process& process, const wchar_t* className) {
-    for (HWND window : TopWindowsOf(process.info.dwProcessId, className)) {
-        if (IsWindowVisible(window)) return window;
-    }
-    return nullptr;
 }
 
 HWND ChildOf(HWND parent, const wchar_t* className) {
@@ -102,7 +82,10 @@ double WaitForShown(const Process& process, const wchar_t* className, HWND* wind
                     std::chrono::milliseconds poll = 5ms) {
     HWND found = nullptr;
     const bool shown = WaitUntil(
-        [&] { return (found = ShownWindow(process, className)) || process.Exited(); }, kStepTimeout, poll);
+        [&] {
+            return (found = ShownWindowOf(process.info.dwProcessId, className)) || ProcessEnded(process.info);
+        },
+        kStepTimeout, poll);
     const double seconds = SecondsSince(process.started);
     if (!shown || !found) throw Failure("no " + Utf8(className) + " window was shown");
     if (window) *window = found;
@@ -111,11 +94,8 @@ double WaitForShown(const Process& process, const wchar_t* className, HWND* wind
 
 void CloseAndWait(Process& process, HWND window) {
     PostMessageW(window, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(process.info.hProcess, 30000) != WAIT_OBJECT_0) {
-        TerminateProcess(process.info.hProcess, 1);
-        WaitForSingleObject(process.info.hProcess, 10000);
-    }
-    process.Close();
+    ProcessExitCode(process.info, 30s);
+    EndProcess(process.info, 1);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -247,9 +227,8 @@ Turn RunProgram(const RepairSetup& setup) {
     turn.registered = WaitForRegistrations(setup, process.started);
     const HWND ok = ChildOf(message, L"Button");
     if (ok) PostMessageW(ok, BM_CLICK, 0, 0);
-    if (WaitForSingleObject(process.info.hProcess, 30000) != WAIT_OBJECT_0)
-        TerminateProcess(process.info.hProcess, 1);
-    process.Close();
+    ProcessExitCode(process.info, 30s);
+    EndProcess(process.info, 1);
     return turn;
 }
 
@@ -258,11 +237,10 @@ Turn RunBatch(const RepairSetup& setup) {
     wchar_t system[MAX_PATH] = {};
     GetSystemDirectoryW(system, MAX_PATH);
     Process process = Start(std::wstring(system) + L"\\cmd.exe", L"/c \"" + setup.batch + L"\"", setup.root);
-    if (WaitForSingleObject(process.info.hProcess, 600000) != WAIT_OBJECT_0)
-        throw Failure("the batch file hangs");
+    if (!ProcessExitCode(process.info, 600s)) throw Failure("the batch file hangs");
     Turn turn;
     turn.done = SecondsSince(process.started);
-    process.Close();
+    EndProcess(process.info);
     if (CopiedFiles(setup) != static_cast<std::size_t>(setup.entries))
         throw Failure("the batch file copied " + std::to_string(CopiedFiles(setup)) + " files");
     turn.registered = WaitForRegistrations(setup, process.started);
@@ -310,8 +288,8 @@ int BenchRepair(const std::wstring& program, const std::wstring& standIn, const 
     DeleteFileW(report.c_str());
     SetEnvironmentVariableW(L"E2E_REGSVR_LOG", (setup.root + L"\\probe-regsvr32.log").c_str());
     Process probeRun = Start(probe, L"\"" + setup.root + L"\" \"" + report + L"\"", setup.root);
-    WaitForSingleObject(probeRun.info.hProcess, 600000);
-    probeRun.Close();
+    ProcessExitCode(probeRun.info, 600s);
+    EndProcess(probeRun.info);
     Say("where MdacRepair.exe's time goes, each kind of operation alone (OperationsProbe.exe, 32-bit):");
     std::string lines = ReadBytes(report);
     if (lines.empty()) lines = "  (the probe wrote no report)\n";

@@ -12,8 +12,4 @@ Error CannotCreateDirectoryError() {
     return Error("EInOutError", "不能创建目录", 3);
 }
 
-Error PropertyOutOfRangeError(const std::string& controlClassName) {
-    return Error("EPropertyError", controlClassName + " 属性超界");
-}
-
 }  // namespace repair

@@ -31,7 +31,4 @@ private:
 // Input/output error of a folder that cannot be made (code 3: path not found).
 Error CannotCreateDirectoryError();
 
-// A control property set outside its range, e.g. a progress bar's maximum below its minimum.
-Error PropertyOutOfRangeError(const std::string& controlClassName);
-
 }  // namespace repair

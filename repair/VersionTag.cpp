@@ -56,10 +56,6 @@ void StoreWindowsVersion(const WindowsVersion& version) {
     g_storedVersion = version;
 }
 
-const WindowsVersion& StoredWindowsVersion() {
-    return g_storedVersion;
-}
-
 std::string GetWindowsVersionTag() {
     return VersionTagFor(g_storedVersion);
 }

@@ -20,7 +20,6 @@ std::string VersionTagFor(const WindowsVersion& version);
 
 // Keeps the version captured at start-up; nothing refreshes it later.
 void StoreWindowsVersion(const WindowsVersion& version);
-const WindowsVersion& StoredWindowsVersion();
 
 // Tag of the stored version.
 std::string GetWindowsVersionTag();

@@ -4,6 +4,8 @@
 // did not end by itself in time).
 //   RepairRunner.exe PROGRAM.exe SCREENSHOT_FOLDER [--dismiss]
 // A 64-bit Windows program: it starts at once under Wine, whatever the program under watch costs.
+#include "Outside.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -12,53 +14,11 @@
 
 namespace {
 
-constexpr DWORD kStartTimeoutMs = 300000;  // a 32-bit start under emulation takes most of a minute
-constexpr DWORD kRunTimeoutMs = 600000;
+using namespace outside;
+using namespace std::chrono_literals;
 
-struct Found {
-    DWORD processId;
-    const wchar_t* className;
-    HWND window;
-};
-
-BOOL CALLBACK MatchTopWindow(HWND window, LPARAM lParam) {
-    auto* found = reinterpret_cast<Found*>(lParam);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t className[64] = {};
-    GetClassNameW(window, className, 64);
-    if (owner == found->processId && IsWindowVisible(window) && lstrcmpW(className, found->className) == 0) {
-        found->window = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND TopWindow(DWORD processId, const wchar_t* className) {
-    Found found{processId, className, nullptr};
-    EnumWindows(MatchTopWindow, reinterpret_cast<LPARAM>(&found));
-    return found.window;
-}
-
-std::string Utf8Text(HWND window) {
-    wchar_t text[1024] = {};
-    SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
-                        nullptr);
-    char utf8[4096] = {};
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
-    return utf8;
-}
-
-BOOL CALLBACK CollectChild(HWND child, LPARAM lParam) {
-    reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(child);
-    return TRUE;
-}
-
-std::vector<HWND> Children(HWND parent) {
-    std::vector<HWND> children;
-    EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&children));
-    return children;
-}
+constexpr auto kStartTimeout = 300s;  // a 32-bit start under emulation takes most of a minute
+constexpr auto kRunTimeout = 600s;
 
 // Asks scripts/run for a picture of the screen: it watches the folder, takes the picture from outside
 // (the X server has what the user sees, whatever the program's own drawing path) and answers with NAME.png.
@@ -69,26 +29,27 @@ void TakePicture(const std::wstring& folder, const std::wstring& name) {
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     CloseHandle(file);
-    for (int waited = 0; waited < 100 && GetFileAttributesW(picture.c_str()) == INVALID_FILE_ATTRIBUTES;
-         ++waited) {
-        Sleep(100);
-    }
+    WaitUntil([&] { return IsFile(picture); }, 10s, 100ms);
     DeleteFileW(request.c_str());
 }
 
-// Waits until one of the program's windows of these classes shows, or the program ends.
-HWND WaitForWindow(HANDLE process, DWORD processId, const std::vector<const wchar_t*>& classes,
-                   DWORD timeoutMs, const wchar_t** which) {
-    for (DWORD waited = 0; waited < timeoutMs; waited += 250) {
-        for (const wchar_t* className : classes) {
-            if (HWND window = TopWindow(processId, className)) {
-                *which = className;
-                return window;
+// Waits until one of the program's windows of these classes shows, or the program ends; `which` names
+// the class of the one found.
+HWND WaitForWindow(const PROCESS_INFORMATION& process, const std::vector<std::wstring>& classes,
+                   std::chrono::milliseconds timeout, std::wstring* which) {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (const std::wstring& className : classes) {
+                if ((found = ShownWindowOf(process.dwProcessId, className)) != nullptr) {
+                    *which = className;
+                    return true;
+                }
             }
-        }
-        if (WaitForSingleObject(process, 250) == WAIT_OBJECT_0) return nullptr;
-    }
-    return nullptr;
+            return ProcessEnded(process);
+        },
+        timeout, 250ms);
+    return found;
 }
 
 }  // namespace
@@ -103,58 +64,48 @@ int wmain(int argc, wchar_t** argv) {
     const bool dismiss = argc > 3 && lstrcmpW(argv[3], L"--dismiss") == 0;
     CreateDirectoryW(pictures.c_str(), nullptr);
 
-    const std::wstring folder = program.substr(0, program.find_last_of(L'\\'));
-    std::wstring commandLine = L"\"" + program + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.c_str(), &startup, &process)) {
+    if (!StartProcess(process, program, L"", Parent(program))) {
         std::fprintf(stderr, "runner: cannot start the program (error %lu)\n", GetLastError());
         return 2;
     }
-    CloseHandle(process.hThread);
-    const DWORD id = process.dwProcessId;
 
-    const wchar_t* which = nullptr;
-    if (HWND form = WaitForWindow(process.hProcess, id, {L"TForm1"}, kStartTimeoutMs, &which)) {
-        Sleep(1000);  // let it paint
-        std::printf("runner: main window \"%s\", version tag \"%s\"\n", Utf8Text(form).c_str(),
-                    Children(form).empty() ? "" : Utf8Text(Children(form)[0]).c_str());
+    std::wstring which;
+    if (HWND form = WaitForWindow(process, {L"TForm1"}, kStartTimeout, &which)) {
+        Pause(1s);  // let it paint
+        const std::vector<HWND> labels = ChildrenOf(form, L"Static");
+        Say("runner: main window \"" + Utf8(TextOf(form)) + "\", version tag \"" +
+            (labels.empty() ? "" : Utf8(TextOf(labels.front()))) + "\"");
         TakePicture(pictures, L"1-main-window");
     }
 
     // Then the completion message, or an error box when the run failed.
-    HWND answer = WaitForWindow(process.hProcess, id, {L"TMessageForm", L"#32770"}, kRunTimeoutMs, &which);
+    HWND answer = WaitForWindow(process, {L"TMessageForm", L"#32770"}, kRunTimeout, &which);
+    const bool isError = which == L"#32770";
     if (answer) {
-        Sleep(500);
+        Pause(500ms);
         std::string text;
-        for (HWND child : Children(answer)) {
-            wchar_t className[32] = {};
-            GetClassNameW(child, className, 32);
-            if (lstrcmpiW(className, L"Static") == 0 && !Utf8Text(child).empty()) text += Utf8Text(child);
-        }
-        const bool isError = lstrcmpW(which, L"#32770") == 0;
-        std::printf("runner: %s \"%s\": %s\n", isError ? "error box" : "message", Utf8Text(answer).c_str(),
-                    text.c_str());
+        for (HWND child : ChildrenOf(answer, L"Static")) text += Utf8(TextOf(child));
+        Say(std::string("runner: ") + (isError ? "error box" : "message") + " \"" + Utf8(TextOf(answer)) +
+            "\": " + text);
         TakePicture(pictures, isError ? L"2-error-box" : L"2-completion-message");
         if (dismiss) {
             PostMessageW(answer, WM_COMMAND, IDOK, 0);
             if (isError) {
-                Sleep(1000);
-                if (HWND form = TopWindow(id, L"TForm1")) PostMessageW(form, WM_CLOSE, 0, 0);
+                Pause(1s);
+                if (HWND form = ShownWindowOf(process.dwProcessId, L"TForm1"))
+                    PostMessageW(form, WM_CLOSE, 0, 0);
             }
         }
     }
 
-    if (WaitForSingleObject(process.hProcess, kRunTimeoutMs) != WAIT_OBJECT_0) {
+    const std::optional<DWORD> exitCode = ProcessExitCode(process, kRunTimeout);
+    if (!exitCode) {
         std::fprintf(stderr, "runner: the program did not end\n");
-        TerminateProcess(process.hProcess, 2);
+        EndProcess(process, 2);
         return 2;
     }
-    DWORD exitCode = 2;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hProcess);
-    std::printf("runner: the program ended with exit code %lu\n", exitCode);
-    return answer && lstrcmpW(which, L"TMessageForm") == 0 ? static_cast<int>(exitCode) : 3;
+    EndProcess(process);
+    Say("runner: the program ended with exit code " + std::to_string(*exitCode));
+    return answer && !isError ? static_cast<int>(*exitCode) : 3;
 }

@@ -8,6 +8,7 @@
 
 #include "repair/Errors.h"
 #include "repair/Win32Platform.h"
+#include "ui/Form.h"
 #include "ui/MessageForm.h"
 #include "ui/ModalScope.h"
 #include "ui/ShellRules.h"
@@ -49,11 +50,6 @@ std::string MessageOf(const std::exception& error) {
 
 }  // namespace
 
-Application& Application::Instance() {
-    static Application application;
-    return application;
-}
-
 void Application::Initialize(HINSTANCE instance, int showCommand) {
     instance_ = instance;
     showCommand_ = showCommand;
@@ -65,29 +61,36 @@ void Application::Initialize(HINSTANCE instance, int showCommand) {
     OemToCharA(path, path);
     title_ = TitleFromModulePath(path, lead_, [](std::string& text) { CharLowerA(text.data()); });
 
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, "MAINICON");
-    windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    windowClass.lpszClassName = kApplicationClass;
-    if (RegisterClassA(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+    if (!RegisterWindowClass(instance, kApplicationClass, 0, LoadIconA(instance, "MAINICON"), nullptr)) {
         repair::Error("EOSError", std::string("无法注册窗口类 ") + kApplicationClass).Raise();
     }
-
-    // Zero size in the middle of the screen: it is there only for its task-bar button and icon.
-    window_ = CreateWindowExA(0, kApplicationClass, title_.c_str(),
-                              WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
-                              GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0,
-                              nullptr, nullptr, instance, this);
-    // Without it the program would have no task-bar button: a start-up failure like any other.
-    if (window_ == nullptr)
+    // Zero size in the middle of the screen: it is there only for its task-bar button and icon. Without
+    // it the program would have no task-bar button: a start-up failure like any other.
+    if (!Create(0, kApplicationClass, title_.c_str(),
+                WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
+                GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr,
+                instance)) {
         repair::Error("EOSError", std::string("无法创建窗口 ") + kApplicationClass).Raise();
+    }
     if (HMENU menu = GetSystemMenu(window_, FALSE)) {
         DeleteMenu(menu, SC_MAXIMIZE, MF_BYCOMMAND);
         DeleteMenu(menu, SC_SIZE, MF_BYCOMMAND);
         DeleteMenu(menu, SC_MOVE, MF_BYCOMMAND);
     }
+}
+
+int Application::Run() {
+    if (mainForm_ != nullptr) {
+        if (showCommand_ == SW_SHOWMINNOACTIVE) {
+            // Started minimised: only the application's button shows; the main window comes when the
+            // user restores the application.
+            showMainFormOnRestore_ = true;
+            ShowWindow(window_, SW_SHOWMINNOACTIVE);
+        } else {
+            mainForm_->Show(showCommand_ == SW_SHOWMAXIMIZED ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
+        }
+    }
+    return MessageLoop();
 }
 
 void Application::Terminate() {
@@ -141,24 +144,12 @@ void Application::Restore() {
         if (IsWindow(window)) ShowWindow(window, SW_SHOWNA);
     }
     hiddenByMinimize_.clear();
-    if (showOnRestore_) {
+    if (showMainFormOnRestore_ && mainForm_ != nullptr) {
         // Started minimised: the main window is shown for the first time now.
-        const auto show = std::move(showOnRestore_);
-        showOnRestore_ = nullptr;
-        show();
+        showMainFormOnRestore_ = false;
+        mainForm_->Show(SW_SHOWNORMAL);
     }
     PostMessageA(window_, kActivateLastPopup, 0, 0);
-}
-
-LRESULT CALLBACK Application::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<Application*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (self == nullptr) return DefWindowProcA(window, message, wParam, lParam);
-    if (message == WM_NCCREATE) self->window_ = window;
-    return self->HandleMessage(message, wParam, lParam);
 }
 
 LRESULT Application::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -185,8 +176,8 @@ LRESULT Application::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_CLOSE:
             // Closing the application (from its task-bar button) closes the main window.
-            if (closeMainForm_) {
-                closeMainForm_();
+            if (mainForm_ != nullptr) {
+                mainForm_->Close();
             } else {
                 Terminate();
             }

@@ -1,34 +1,32 @@
 // The application shell: the program's title, its own zero-size window that carries the task-bar
-// button, the starter's show command, the message loop, the modal message dialog and the error box.
-// One instance for the program's whole life.
+// button and owns every form, the starter's show command, the message loop, the modal message dialog and
+// the error box. One instance for the program's whole life.
 #pragma once
 
 #include <windows.h>
 
 #include <exception>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "repair/Text.h"
+#include "ui/Window.h"
 
 namespace ui {
 
 class TForm;
 
-class Application {
+class Application : public Window {
 public:
-    static Application& Instance();
+    static Application& Instance() {
+        static Application application;
+        return application;
+    }
 
     // Start-up step 2: the title from the program file's name, the main icon (MAINICON), the
     // application window. `showCommand` is the starter's show command (ReadShowCommand). Throws when
     // the application window cannot be registered or made.
     void Initialize(HINSTANCE instance, int showCommand);
-
-    HINSTANCE Instance_() const { return instance_; }
-    const std::string& Title() const { return title_; }
-    // The zero-size application window; it owns every form.
-    HWND Handle() const { return window_; }
 
     // Registers the main window; closing it ends the message loop.
     void SetMainForm(TForm* form) { mainForm_ = form; }
@@ -41,10 +39,6 @@ public:
     void Terminate();
     // The message loop alone, until Terminate; returns 0. Run uses it after showing the main window.
     int MessageLoop();
-    bool Terminated() const { return terminated_; }
-
-    // Which bytes begin a double-byte character in the ANSI code page of the thread's locale.
-    const text::LeadBytes& Lead() const { return lead_; }
 
     // The modal message dialog (caption = title, one "确定" button); returns when dismissed.
     void ShowMessage(const std::string& text);
@@ -56,21 +50,17 @@ public:
     void FormVisibilityChanged();
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void Minimize();
     void Restore();
 
     HINSTANCE instance_ = nullptr;
     int showCommand_ = SW_SHOWDEFAULT;
     std::string title_;
-    HWND window_ = nullptr;
     TForm* mainForm_ = nullptr;
     bool terminated_ = false;
     text::LeadBytes lead_;
-    // Set by Run: what the application window does to the main window (which it knows only as a TForm).
-    std::function<void()> showOnRestore_;  // a main window not yet shown, to show on restoring
-    std::function<void()> closeMainForm_;
+    bool showMainFormOnRestore_ = false;  // started minimised: the main window waits for a restore
     bool minimized_ = false;
     std::vector<HWND> hiddenByMinimize_;  // windows hidden while the application is minimised
 };

@@ -27,11 +27,6 @@ const std::string& DesignReader::Identifier(const DesignValue& value) {
     return value.identifier;
 }
 
-const std::vector<std::string>& DesignReader::Set(const DesignValue& value) {
-    if (value.kind != DesignValue::Kind::Set) RaiseInvalidPropertyValue();
-    return value.set;
-}
-
 std::string DesignReader::Text(const DesignValue& value) {
     if (value.kind != DesignValue::Kind::String) RaiseInvalidPropertyValue();
     const std::u16string& wide = value.string;

@@ -27,7 +27,6 @@ public:
     static int Integer(const DesignValue& value);
     static bool Boolean(const DesignValue& value);  // True or False
     static const std::string& Identifier(const DesignValue& value);
-    static const std::vector<std::string>& Set(const DesignValue& value);
     // A string of the design converted to the ANSI code page of the thread (CP_THREAD_ACP).
     static std::string Text(const DesignValue& value);
 

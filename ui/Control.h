@@ -26,8 +26,6 @@ public:
     void SetBounds(int left, int top, int width, int height);
     int Left() const { return left_; }
     int Top() const { return top_; }
-    int Width() const { return width_; }
-    int Height() const { return height_; }
 
     // Creates the window; the form calls it before the control's properties are applied.
     virtual void CreateHandle() = 0;

@@ -30,28 +30,24 @@ public:
         SkipBlanks();
         DesignObject root = Object();
         SkipBlanks();
-        if (!AtEnd())
-            Fail("设计结尾多余的文字");
+        if (!AtEnd()) Fail("设计结尾多余的文字");
         return root;
     }
 
 private:
     DesignObject Object() {
-        if (Name() != "object")
-            Fail("应为 object");
+        if (Name() != "object") Fail("应为 object");
         DesignObject object;
         object.name = Name();
         Expect(u':');
         object.className = Name();
         for (;;) {
             SkipBlanks();
-            if (AtEnd())
-                Fail("缺少 end");
+            if (AtEnd()) Fail("缺少 end");
             const std::size_t start = pos_;
             const int line = line_;
             const std::string word = DottedName();
-            if (word == "end")
-                return object;
+            if (word == "end") return object;
             if (word == "object") {
                 pos_ = start;
                 line_ = line;
@@ -85,8 +81,7 @@ private:
                 for (;;) {
                     value.set.push_back(Name());
                     SkipSpaces();
-                    if (Peek() != u',')
-                        break;
+                    if (Peek() != u',') break;
                     ++pos_;
                 }
             }
@@ -108,8 +103,7 @@ private:
             if (c == u'\'') {
                 ++pos_;
                 for (;;) {
-                    if (AtEnd() || Peek() == u'\r' || Peek() == u'\n')
-                        Fail("字符串没有结束");
+                    if (AtEnd() || Peek() == u'\r' || Peek() == u'\n') Fail("字符串没有结束");
                     const char16_t d = text_[pos_++];
                     if (d != u'\'') {
                         result += d;
@@ -122,13 +116,11 @@ private:
                 }
             } else if (c == u'#') {
                 ++pos_;
-                if (!IsDigit(Peek()))
-                    Fail("# 后应为字符编码");
+                if (!IsDigit(Peek())) Fail("# 后应为字符编码");
                 long code = 0;
                 while (IsDigit(Peek())) {
                     code = code * 10 + (text_[pos_++] - u'0');
-                    if (code > 0xFFFF)
-                        Fail("字符编码超界");
+                    if (code > 0xFFFF) Fail("字符编码超界");
                 }
                 result += static_cast<char16_t>(code);
             } else {
@@ -139,31 +131,25 @@ private:
 
     std::int32_t Integer() {
         bool negative = false;
-        if (Peek() == u'-' || Peek() == u'+')
-            negative = text_[pos_++] == u'-';
-        if (!IsDigit(Peek()))
-            Fail("应为数字");
+        if (Peek() == u'-' || Peek() == u'+') negative = text_[pos_++] == u'-';
+        if (!IsDigit(Peek())) Fail("应为数字");
         long long magnitude = 0;
         const long long limit = negative ? -static_cast<long long>(std::numeric_limits<std::int32_t>::min())
                                          : std::numeric_limits<std::int32_t>::max();
         while (IsDigit(Peek())) {
             magnitude = magnitude * 10 + (text_[pos_++] - u'0');
-            if (magnitude > limit)
-                Fail("整数超界");
+            if (magnitude > limit) Fail("整数超界");
         }
-        if (IsNamePart(Peek()))
-            Fail("应为数字");
+        if (IsNamePart(Peek())) Fail("应为数字");
         return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
     }
 
     // A name of letters, digits and "_", starting with a letter or "_".
     std::string Name() {
         SkipSpaces();
-        if (!IsNameStart(Peek()))
-            Fail("应为名称");
+        if (!IsNameStart(Peek())) Fail("应为名称");
         std::string name;
-        while (IsNamePart(Peek()))
-            name += static_cast<char>(text_[pos_++]);
+        while (IsNamePart(Peek())) name += static_cast<char>(text_[pos_++]);
         return name;
     }
 
@@ -173,8 +159,7 @@ private:
         while (Peek() == u'.') {
             ++pos_;
             name += '.';
-            if (!IsNameStart(Peek()))
-                Fail("应为名称");
+            if (!IsNameStart(Peek())) Fail("应为名称");
             name += Name();
         }
         return name;
@@ -182,30 +167,25 @@ private:
 
     void Expect(char16_t c) {
         SkipSpaces();
-        if (Peek() != c)
-            Fail(std::string("应为 ") + static_cast<char>(c));
+        if (Peek() != c) Fail(std::string("应为 ") + static_cast<char>(c));
         ++pos_;
     }
 
     // Blanks within a line.
     void SkipSpaces() {
-        while (Peek() == u' ' || Peek() == u'\t')
-            ++pos_;
+        while (Peek() == u' ' || Peek() == u'\t') ++pos_;
     }
 
     // Blanks, line breaks and comment lines.
     void SkipBlanks() {
         for (;;) {
-            if (AtEnd())
-                return;
+            if (AtEnd()) return;
             const char16_t c = text_[pos_];
             if (IsBlank(c)) {
-                if (c == u'\n')
-                    ++line_;
+                if (c == u'\n') ++line_;
                 ++pos_;
             } else if (c == u'/' && pos_ + 1 < text_.size() && text_[pos_ + 1] == u'/') {
-                while (!AtEnd() && text_[pos_] != u'\n')
-                    ++pos_;
+                while (!AtEnd() && text_[pos_] != u'\n') ++pos_;
             } else {
                 return;
             }
@@ -224,18 +204,15 @@ private:
 }  // namespace
 
 std::u16string Utf16FromLittleEndian(std::string_view bytes) {
-    if (bytes.size() % 2 != 0)
-        ParserError(0, "UTF-16 文字的字节数为奇数").Raise();
+    if (bytes.size() % 2 != 0) ParserError(0, "UTF-16 文字的字节数为奇数").Raise();
     std::u16string text;
     text.reserve(bytes.size() / 2);
     for (std::size_t i = 0; i < bytes.size(); i += 2) {
         text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
                                       static_cast<unsigned char>(bytes[i + 1]) << 8);
     }
-    if (!text.empty() && text.front() == u'\uFEFF')
-        text.erase(0, 1);
-    while (!text.empty() && text.back() == u'\0')
-        text.pop_back();
+    if (!text.empty() && text.front() == u'\uFEFF') text.erase(0, 1);
+    while (!text.empty() && text.back() == u'\0') text.pop_back();
     return text;
 }
 

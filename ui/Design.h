@@ -2,7 +2,7 @@
 //
 //   object Form1: TForm1
 //     Caption = 'mdac修复工具'
-//     BorderIcons = [biSystemMenu]
+//     Frame = Dialog
 //     OnCreate = FormCreate
 //     object Label1: TLabel
 //       Left = 144

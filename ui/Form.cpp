@@ -11,49 +11,9 @@
 namespace ui {
 namespace {
 
-// Runs `work`; an error that escapes it goes to the error box. Errors must never unwind through the
-// system's code that called a window procedure.
-template <class Work>
-void Guarded(Work&& work) {
-    try {
-        work();
-    } catch (const std::exception& error) {
-        Application::Instance().ShowException(error);
-    } catch (...) {
-        Application::Instance().ShowException(repair::Error("Exception", "未知的错误"));
-    }
-}
-
-int SystemColor(const std::string& name) {
-    if (name == "clBtnFace") return COLOR_BTNFACE;
-    if (name == "clWindow") return COLOR_WINDOW;
-    if (name == "clWindowText") return COLOR_WINDOWTEXT;
-    if (name == "clBtnText") return COLOR_BTNTEXT;
-    RaiseInvalidPropertyValue();
-}
-
-int Charset(const DesignValue& value) {
-    if (value.kind == DesignValue::Kind::Integer) {
-        if (value.integer < 0 || value.integer > 255) RaiseInvalidPropertyValue();
-        return value.integer;
-    }
-    const std::string& name = DesignReader::Identifier(value);
-    if (name == "ANSI_CHARSET") return ANSI_CHARSET;
-    if (name == "DEFAULT_CHARSET") return DEFAULT_CHARSET;
-    if (name == "GB2312_CHARSET") return GB2312_CHARSET;
-    RaiseInvalidPropertyValue();
-}
-
-template <std::size_t N>
-void RequireAllIn(const std::vector<std::string>& names, const char* const (&allowed)[N]) {
-    for (const std::string& name : names) {
-        if (std::find(std::begin(allowed), std::end(allowed), name) == std::end(allowed))
-            RaiseInvalidPropertyValue();
-    }
-}
-
-bool Has(const std::vector<std::string>& names, const char* name) {
-    return std::find(names.begin(), names.end(), name) != names.end();
+// A property that takes one word only: the one the design uses.
+void RequireWord(const DesignValue& value, const char* word) {
+    if (DesignReader::Identifier(value) != word) RaiseInvalidPropertyValue();
 }
 
 int CALLBACK NoteFontFound(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found) {
@@ -86,20 +46,20 @@ void RunEvent(const TNotifyEvent& handler, TComponent* sender) {
 TForm::TForm(std::string className) : TComponent(std::string()), className_(std::move(className)) {}
 
 TForm::~TForm() {
-    if (handle_ != nullptr) {
-        SetWindowLongPtrA(handle_, GWLP_USERDATA, 0);
-        DestroyWindow(handle_);
+    if (window_ != nullptr) {
+        SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+        DestroyWindow(window_);
     }
 }
 
 bool TForm::Visible() const {
-    return handle_ != nullptr && IsWindowVisible(handle_);
+    return window_ != nullptr && IsWindowVisible(window_);
 }
 
 void TForm::Show(int showCommand) {
     const bool wasHidden = !Visible();
     if (wasHidden) RunEvent(OnShow, this);
-    ShowWindow(handle_, showCommand);
+    ShowWindow(window_, showCommand);
     if (wasHidden) {
         if (TControl* first = FirstTabStop()) SetFocus(first->Handle());
     }
@@ -107,15 +67,12 @@ void TForm::Show(int showCommand) {
 }
 
 void TForm::Close() {
-    ShowWindow(handle_, SW_HIDE);
+    ShowWindow(window_, SW_HIDE);
     Application::Instance().FormVisibilityChanged();
     if (Application::Instance().MainForm() == this) Application::Instance().Terminate();
 }
 
 void TForm::SetProperty(const std::string& property, const DesignValue& value, const DesignReader& reader) {
-    static const char* const kBorderIcons[] = {"biSystemMenu", "biMinimize", "biMaximize"};
-    static const char* const kBorderStyles[] = {"bsNone", "bsSingle", "bsSizeable", "bsDialog"};
-    static const char* const kFontStyles[] = {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"};
     if (property == "Caption") {
         frame_.caption = DesignReader::Text(value);
     } else if (property == "Left") {
@@ -126,29 +83,20 @@ void TForm::SetProperty(const std::string& property, const DesignValue& value, c
         frame_.clientWidth = DesignReader::Integer(value);
     } else if (property == "ClientHeight") {
         frame_.clientHeight = DesignReader::Integer(value);
-    } else if (property == "BorderStyle") {
-        frame_.borderStyle = DesignReader::Identifier(value);
-        RequireAllIn({frame_.borderStyle}, kBorderStyles);
-    } else if (property == "BorderIcons") {
-        frame_.borderIcons = DesignReader::Set(value);
-        RequireAllIn(frame_.borderIcons, kBorderIcons);
-    } else if (property == "Position") {
-        const std::string& position = DesignReader::Identifier(value);
-        if (position != "poDesigned" && position != "poScreenCenter") RaiseInvalidPropertyValue();
-        frame_.centred = position == "poScreenCenter";
+    } else if (property == "Frame") {
+        RequireWord(value, "Dialog");
+        frame_.dialog = true;
     } else if (property == "Color") {
-        frame_.color = SystemColor(DesignReader::Identifier(value));
+        RequireWord(value, "COLOR_BTNFACE");
     } else if (property == "Font.Color") {
-        frame_.fontColor = SystemColor(DesignReader::Identifier(value));
+        RequireWord(value, "COLOR_WINDOWTEXT");
     } else if (property == "Font.Name") {
         frame_.fontName = DesignReader::Text(value);
     } else if (property == "Font.Height") {
         frame_.fontHeight = DesignReader::Integer(value);
     } else if (property == "Font.Charset") {
-        frame_.fontCharset = Charset(value);
-    } else if (property == "Font.Style") {
-        frame_.fontStyle = DesignReader::Set(value);
-        RequireAllIn(frame_.fontStyle, kFontStyles);
+        RequireWord(value, "ANSI_CHARSET");
+        frame_.fontCharset = ANSI_CHARSET;
     } else if (property == "PixelsPerInch") {
         frame_.pixelsPerInch = DesignReader::Integer(value);
         if (frame_.pixelsPerInch <= 0) RaiseInvalidPropertyValue();
@@ -226,62 +174,39 @@ void TForm::CreateFontAndScale(DesignReader& reader) {
     // set, which may lack the characters of the user's code page and show the captions as boxes; any
     // character set lets it take a font that has them.
     const int charset = FontInstalled(screen, frame_.fontName) ? frame_.fontCharset : DEFAULT_CHARSET;
-    font_.reset(CreateFontA(height, 0, 0, 0, Has(frame_.fontStyle, "fsBold") ? FW_BOLD : FW_NORMAL,
-                            Has(frame_.fontStyle, "fsItalic"), Has(frame_.fontStyle, "fsUnderline"),
-                            Has(frame_.fontStyle, "fsStrikeOut"), static_cast<DWORD>(charset),
+    ReleaseDC(nullptr, screen);
+    font_.reset(CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, static_cast<DWORD>(charset),
                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                             DEFAULT_PITCH | FF_DONTCARE, frame_.fontName.c_str()));
-    SIZE zero{0, 0};
-    HGDIOBJ previous = SelectObject(screen, font_.get());
-    GetTextExtentPoint32A(screen, "0", 1, &zero);
-    SelectObject(screen, previous);
-    ReleaseDC(nullptr, screen);
-    reader.scale = LayoutScale{static_cast<int>(zero.cy), frame_.textHeight};
+    reader.scale = LayoutScale{static_cast<int>(TextExtent(font_.get(), "0").cy), frame_.textHeight};
 }
 
 void TForm::CreateFormWindow(const DesignReader& reader) {
-    WNDCLASSEXA windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.style = CS_DBLCLKS;
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = GetSysColorBrush(frame_.color);
-    windowClass.lpszClassName = className_.c_str();
-    if (RegisterClassExA(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+    if (!RegisterWindowClass(GetModuleHandleA(nullptr), className_.c_str(), CS_DBLCLKS, nullptr,
+                             GetSysColorBrush(COLOR_BTNFACE))) {
         repair::Error("EOSError", "无法注册窗口类 " + className_).Raise();
     }
 
-    DWORD style = WS_POPUP | WS_CLIPSIBLINGS;
+    // A caption with the system menu's close box; a dialog frame keeps its size and has no minimise or
+    // maximise box and no icon, any other frame is sizeable with both boxes.
+    DWORD style = WS_POPUP | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU;
     DWORD exStyle = 0;
-    const bool systemMenu = Has(frame_.borderIcons, "biSystemMenu");
-    if (frame_.borderStyle != "bsNone") style |= WS_CAPTION | (systemMenu ? WS_SYSMENU : 0);
-    if (frame_.borderStyle == "bsDialog") {
-        // Fixed size, no minimise or maximise box, no icon.
-        exStyle |= WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
-    } else if (frame_.borderStyle != "bsNone") {
-        if (frame_.borderStyle == "bsSizeable") style |= WS_THICKFRAME;
-        if (systemMenu && Has(frame_.borderIcons, "biMinimize")) style |= WS_MINIMIZEBOX;
-        if (systemMenu && Has(frame_.borderIcons, "biMaximize")) style |= WS_MAXIMIZEBOX;
+    if (frame_.dialog) {
+        exStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
+    } else {
+        style |= WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
     }
     RECT bounds{0, 0, reader.scale(frame_.clientWidth), reader.scale(frame_.clientHeight)};
     AdjustWindowRectEx(&bounds, style, FALSE, exStyle);
     const int width = bounds.right - bounds.left;
     const int height = bounds.bottom - bounds.top;
-    int left = frame_.left;
-    int top = frame_.top;
-    if (frame_.centred) {
-        left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-        top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    if (!Create(exStyle, className_.c_str(), frame_.caption.c_str(), style, frame_.left, frame_.top, width,
+                height, Application::Instance().Handle(), GetModuleHandleA(nullptr))) {
+        repair::Error("EOSError", "无法创建窗口 " + className_).Raise();
     }
-    // The window procedure keeps the handle at WM_NCCREATE; handle_ is checked below.
-    // cppcheck-suppress ignoredReturnValue
-    CreateWindowExA(exStyle, className_.c_str(), frame_.caption.c_str(), style, left, top, width, height,
-                    Application::Instance().Handle(), nullptr, GetModuleHandleA(nullptr), this);
-    if (handle_ == nullptr) repair::Error("EOSError", "无法创建窗口 " + className_).Raise();
     // The system menu of a fixed frame offers neither size nor maximise.
-    if (frame_.borderStyle == "bsDialog" && systemMenu) {
-        HMENU menu = GetSystemMenu(handle_, FALSE);
+    if (frame_.dialog) {
+        HMENU menu = GetSystemMenu(window_, FALSE);
         DeleteMenu(menu, SC_SIZE, MF_BYCOMMAND);
         DeleteMenu(menu, SC_MINIMIZE, MF_BYCOMMAND);
         DeleteMenu(menu, SC_MAXIMIZE, MF_BYCOMMAND);
@@ -335,27 +260,6 @@ TControl* TForm::FocusedButton() const {
     return dynamic_cast<TButton*>(focused) != nullptr ? focused : nullptr;
 }
 
-LRESULT CALLBACK TForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    TForm* form = nullptr;
-    if (message == WM_NCCREATE) {
-        form = static_cast<TForm*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        form->handle_ = window;
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-    } else {
-        form = reinterpret_cast<TForm*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    }
-    if (form == nullptr) return DefWindowProcA(window, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        // The window is gone (destroyed by the form or by the system); the form keeps no stale handle.
-        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-        form->handle_ = nullptr;
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-    LRESULT result = 0;
-    Guarded([&] { result = form->HandleMessage(message, wParam, lParam); });
-    return result;
-}
-
 LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND: {
@@ -368,7 +272,7 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 code = BN_CLICKED;
             }
             if (control == nullptr) break;
-            Guarded([&] { control->Notify(code); });
+            control->Notify(code);
             return 0;
         }
         case DM_GETDEFID:
@@ -377,7 +281,7 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_TIMER:
             if (TTimer* timer = TimerOf(wParam)) {
-                Guarded([&] { timer->Tick(); });
+                timer->Tick();
                 return 0;
             }
             break;
@@ -385,27 +289,27 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             // Keep the focus in the form across activations (message dialogs, error boxes).
             if (LOWORD(wParam) == WA_INACTIVE) {
                 HWND focus = GetFocus();
-                if (focus != nullptr && IsChild(handle_, focus)) savedFocus_ = focus;
+                if (focus != nullptr && IsChild(window_, focus)) savedFocus_ = focus;
             } else if (HIWORD(wParam) == 0) {
                 HWND focus = savedFocus_ != nullptr && IsWindow(savedFocus_) ? savedFocus_ : nullptr;
                 if (focus == nullptr) {
                     if (TControl* first = FirstTabStop()) focus = first->Handle();
                 }
-                SetFocus(focus != nullptr ? focus : handle_);
+                SetFocus(focus != nullptr ? focus : window_);
             }
             return 0;
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN: {
             HDC dc = reinterpret_cast<HDC>(wParam);
-            SetTextColor(dc, GetSysColor(frame_.fontColor));
-            SetBkColor(dc, GetSysColor(frame_.color));
-            return reinterpret_cast<LRESULT>(GetSysColorBrush(frame_.color));
+            SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+            SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
         }
         case WM_CLOSE:
             Close();
             return 0;
     }
-    return DefWindowProcA(handle_, message, wParam, lParam);
+    return DefWindowProcA(window_, message, wParam, lParam);
 }
 
 }  // namespace ui

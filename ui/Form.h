@@ -10,26 +10,26 @@
 #include <windows.h>
 
 #include <map>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "ui/Component.h"
+#include "ui/Measure.h"
+#include "ui/Window.h"
 
 namespace ui {
 
 class TControl;
 class TTimer;
 
-class TForm : public TComponent {
+class TForm : public TComponent, public Window {
 public:
     // `className` is the window class and the class the design must name (e.g. "TForm1").
     explicit TForm(std::string className);
     ~TForm() override;
 
     const char* ClassName() const override { return className_.c_str(); }
-    HWND Handle() const { return handle_; }
     bool Visible() const;
     // SW_SHOWNORMAL or SW_SHOWMAXIMIZED. OnShow runs when the form goes from hidden to shown, before it
     // appears; the first control in tab order then takes the focus.
@@ -47,8 +47,9 @@ public:
     int NextControlId() { return nextControlId_++; }
     UINT_PTR NextTimerId() { return nextTimerId_++; }
 
-    // Caption, position, client size, border, colour, font, design pixels per inch and text height,
-    // OnCreate, OnShow.
+    // Caption, Left, Top, ClientWidth, ClientHeight, Frame (Dialog), Color (COLOR_BTNFACE), Font.Name,
+    // Font.Height, Font.Color (COLOR_WINDOWTEXT), Font.Charset (ANSI_CHARSET), PixelsPerInch, TextHeight,
+    // OnCreate, OnShow: the words in parentheses are the only values those properties take.
     void SetProperty(const std::string& property, const DesignValue& value,
                      const DesignReader& reader) override;
 
@@ -64,12 +65,7 @@ protected:
     void LoadDesign(const char* resourceName);
     void LoadDesignText(std::u16string_view text);
 
-    virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-
 private:
-    struct FontDeleter {
-        void operator()(HFONT font) const { DeleteObject(font); }
-    };
     // What the design says of the window itself, gathered before the window is made.
     struct Frame {
         int left = 0;
@@ -77,20 +73,15 @@ private:
         int clientWidth = 0;
         int clientHeight = 0;
         std::string caption;
-        std::string borderStyle = "bsSizeable";
-        std::vector<std::string> borderIcons = {"biSystemMenu", "biMinimize", "biMaximize"};
-        bool centred = false;
-        int color = COLOR_BTNFACE;
-        int fontColor = COLOR_WINDOWTEXT;
+        bool dialog = false;  // Frame = Dialog
         std::string fontName = "MS Sans Serif";
         int fontHeight = -11;
         int fontCharset = DEFAULT_CHARSET;
-        std::vector<std::string> fontStyle;
         int pixelsPerInch = 96;
         int textHeight = 0;
     };
 
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void ApplyProperties(TComponent& component, const DesignObject& design, const DesignReader& reader);
     void CreateFontAndScale(DesignReader& reader);
     void CreateFormWindow(const DesignReader& reader);
@@ -101,8 +92,7 @@ private:
     TControl* FocusedButton() const;
 
     std::string className_;
-    HWND handle_ = nullptr;
-    std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> font_;
+    OwnedFont font_;
     Frame frame_;
     std::vector<TComponent*> components_;
     std::vector<TControl*> tabOrder_;
@@ -112,7 +102,7 @@ private:
     UINT_PTR nextTimerId_ = 1;
 };
 
-// Runs an event handler; an error that escapes it goes to the application's error box.
+// Runs an event handler; an error that escapes it goes to the application's error box (Guarded).
 void RunEvent(const TNotifyEvent& handler, TComponent* sender);
 
 }  // namespace ui

@@ -4,35 +4,13 @@
 
 #include "repair/Errors.h"
 #include "ui/Application.h"
+#include "ui/Measure.h"
 #include "ui/ModalScope.h"
 #include "ui/ShellRules.h"
+#include "ui/Window.h"
 
 namespace ui {
 namespace {
-
-// A font the dialog made; deleted with it.
-struct OwnedFont {
-    HFONT handle = nullptr;
-    explicit OwnedFont(HFONT font) : handle(font) {}
-    ~OwnedFont() {
-        if (handle != nullptr) DeleteObject(handle);
-    }
-    OwnedFont(const OwnedFont&) = delete;
-    OwnedFont& operator=(const OwnedFont&) = delete;
-};
-
-// The screen's device context with a font selected, for measuring.
-struct ScreenDC {
-    HDC dc = GetDC(nullptr);
-    HGDIOBJ previous = nullptr;
-    explicit ScreenDC(HFONT font) { previous = SelectObject(dc, font); }
-    ~ScreenDC() {
-        SelectObject(dc, previous);
-        ReleaseDC(nullptr, dc);
-    }
-    ScreenDC(const ScreenDC&) = delete;
-    ScreenDC& operator=(const ScreenDC&) = delete;
-};
 
 HFONT CreateMessageFont() {
     NONCLIENTMETRICSA metrics{};
@@ -46,14 +24,15 @@ HFONT CreateMessageFont() {
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
 
-class MessageForm {
+class MessageForm : public Window {
 public:
     MessageForm(const std::string& caption, const std::string& text) : caption_(caption), text_(text) {}
 
     void ShowModal(HINSTANCE instance, HWND owner) {
-        Register(instance);
+        RegisterWindowClass(instance, kMessageFormClass, 0, nullptr,
+                            reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
         const HFONT font =
-            font_.handle != nullptr ? font_.handle : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+            font_ != nullptr ? font_.get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
         const MessageLayout layout = Measure(font);
 
         RECT frame{0, 0, layout.clientWidth, layout.clientHeight};
@@ -62,9 +41,8 @@ public:
         const int height = frame.bottom - frame.top;
         const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
         const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-        window_ = CreateWindowExA(kExStyle, kMessageFormClass, caption_.c_str(), kStyle, left, top, width,
-                                  height, owner, nullptr, instance, this);
-        if (window_ == nullptr) {
+        if (!Create(kExStyle, kMessageFormClass, caption_.c_str(), kStyle, left, top, width, height, owner,
+                    instance)) {
             // The run must not end without its message: the system's message box says it instead.
             DisabledWindows others(nullptr);
             MessageBoxA(owner, text_.c_str(), caption_.c_str(), MB_OK);
@@ -92,37 +70,21 @@ public:
             // The other windows are enabled again before this one goes, so that one of them is activated.
         }
         DestroyWindow(window_);
-        window_ = nullptr;
         Application::Instance().FormVisibilityChanged();
     }
 
 private:
-    static void Register(HINSTANCE instance) {
-        WNDCLASSA windowClass{};
-        if (GetClassInfoA(instance, kMessageFormClass, &windowClass)) return;
-        windowClass.lpfnWndProc = WindowProc;
-        windowClass.hInstance = instance;
-        windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        windowClass.lpszClassName = kMessageFormClass;
-        RegisterClassA(&windowClass);
-    }
-
     MessageLayout Measure(HFONT font) const {
-        ScreenDC screen(font);
-        SIZE alphabet{};
-        GetTextExtentPoint32A(screen.dc, kAlphabet, 52, &alphabet);
-        RECT textRect{0, 0, GetSystemMetrics(SM_CXSCREEN) / 2, 0};
-        DrawTextA(screen.dc, text_.c_str(), -1, &textRect,
-                  DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
-        RECT captionRect{0, 0, 0, 0};
-        DrawTextA(screen.dc, kOkCaption, -1, &captionRect, DT_CALCRECT | DT_SINGLELINE);
+        const SIZE alphabet = TextExtent(font, kAlphabet);
+        const RECT text = TextBounds(font, text_.c_str(), DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX,
+                                     GetSystemMetrics(SM_CXSCREEN) / 2);
+        const RECT caption = TextBounds(font, kOkCaption, DT_SINGLELINE);
 
         MessageMeasures measures;
         measures.units = UnitsFromAlphabet(alphabet.cx, alphabet.cy);
-        measures.textWidth = textRect.right - textRect.left;
-        measures.textHeight = textRect.bottom - textRect.top;
-        measures.captionWidth = captionRect.right - captionRect.left;
+        measures.textWidth = text.right - text.left;
+        measures.textHeight = text.bottom - text.top;
+        measures.captionWidth = caption.right - caption.left;
         measures.buttonCount = 1;
         return LayOutMessage(measures);
     }
@@ -178,34 +140,25 @@ private:
         CloseClipboard();
     }
 
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_NCCREATE) {
-            auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-            SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        switch (message) {
+            case WM_COMMAND:
+                // The one button is both the default (Enter) and the cancel button (Esc).
+                if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) done_ = true;
+                return 0;
+            case WM_CLOSE:
+                done_ = true;
+                return 0;
+            case DM_GETDEFID:
+                return MAKELRESULT(IDOK, DC_HASDEFID);
+            default:
+                return DefWindowProcA(window_, message, wParam, lParam);
         }
-        auto* self = reinterpret_cast<MessageForm*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-        if (self != nullptr) {
-            switch (message) {
-                case WM_COMMAND:
-                    // The one button is both the default (Enter) and the cancel button (Esc).
-                    if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) self->done_ = true;
-                    return 0;
-                case WM_CLOSE:
-                    self->done_ = true;
-                    return 0;
-                case DM_GETDEFID:
-                    return MAKELRESULT(IDOK, DC_HASDEFID);
-                default:
-                    break;
-            }
-        }
-        return DefWindowProcA(window, message, wParam, lParam);
     }
 
     std::string caption_;
     std::string text_;
-    OwnedFont font_{CreateMessageFont()};
-    HWND window_ = nullptr;
+    OwnedFont font_{CreateMessageFont()};  // null when the system names none: the stock GUI font then
     bool done_ = false;
 };
 

@@ -25,7 +25,7 @@ void TProgressBar::SetMax(int maximum) {
 }
 
 void TProgressBar::SetRange(int minimum, int maximum) {
-    if (maximum < minimum) repair::PropertyOutOfRangeError(ClassName()).Raise();
+    if (maximum < minimum) repair::Error("EPropertyError", std::string(ClassName()) + " 属性超界").Raise();
     min_ = minimum;
     max_ = maximum;
     if (Handle() != nullptr) {

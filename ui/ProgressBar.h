@@ -12,10 +12,8 @@ public:
     const char* ClassName() const override { return "TProgressBar"; }
     void CreateHandle() override;
 
-    int Min() const { return min_; }
-    int Max() const { return max_; }
-    int Position() const { return position_; }
-    // A range with its maximum below its minimum is refused: "TProgressBar 属性超界", range unchanged.
+    // A range with its maximum below its minimum is refused: EPropertyError "TProgressBar 属性超界", the
+    // range unchanged.
     void SetMin(int minimum);
     void SetMax(int maximum);
     // Passed on to the control, which keeps it within the range.
@@ -30,7 +28,7 @@ private:
 
     int min_ = 0;
     int max_ = 100;
-    int position_ = 0;
+    int position_ = 0;  // given to the control when it is made
 };
 
 }  // namespace ui

@@ -3,9 +3,7 @@
 #include <cstdint>
 
 namespace ui {
-namespace {
 
-// value * numerator / denominator, halves away from zero; a zero denominator leaves the value as it is.
 int ScaleRounded(int value, int numerator, int denominator) {
     if (denominator == 0) return value;
     const std::int64_t product = static_cast<std::int64_t>(value) * numerator;
@@ -16,8 +14,6 @@ int ScaleRounded(int value, int numerator, int denominator) {
     const bool negative = (product < 0) != (denominator < 0);
     return static_cast<int>(negative ? -magnitude : magnitude);
 }
-
-}  // namespace
 
 int ScaledFontHeight(int designFontHeight, int designPixelsPerInch, int screenPixelsPerInch) {
     if (screenPixelsPerInch == designPixelsPerInch) return designFontHeight;

@@ -7,7 +7,10 @@ namespace ui {
 
 inline constexpr int kDesignPixelsPerInch = 96;
 
-// Both scalings round to the nearest integer, halves away from zero (as MulDiv rounds).
+// value * numerator / denominator rounded to the nearest integer, halves away from zero (as MulDiv rounds);
+// a zero denominator leaves the value as it is. The design's scalings and the message dialog's layout
+// all round by it.
+int ScaleRounded(int value, int numerator, int denominator);
 
 // The font height (negative: character height) for a screen of `screenPixelsPerInch`.
 int ScaledFontHeight(int designFontHeight, int designPixelsPerInch, int screenPixelsPerInch);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "ui/Scaling.h"
+
 namespace ui {
 
 std::string_view FileNameOf(std::string_view path, const text::LeadBytes& lead) {
@@ -30,13 +32,6 @@ std::string WithClosingDot(std::string_view message, const text::LeadBytes& lead
     // std::string_view compares as unsigned char, byte by byte.
     if (message.substr(last) > std::string_view(".")) result += '.';
     return result;
-}
-
-int ScaleRounded(int value, int numerator, int denominator) {
-    const long long product = static_cast<long long>(value) * numerator;
-    const long long half = denominator / 2;
-    const long long rounded = product >= 0 ? (product + half) / denominator : (product - half) / denominator;
-    return static_cast<int>(rounded);
 }
 
 DialogUnits UnitsFromAlphabet(int alphabetWidth, int alphabetHeight) {

@@ -36,9 +36,6 @@ std::string WithClosingDot(std::string_view message, const text::LeadBytes& lead
 
 // --- Message dialog ------------------------------------------------------------------------------------
 
-// Rounded like the system's MulDiv: value * numerator / denominator, halves away from zero.
-int ScaleRounded(int value, int numerator, int denominator);
-
 // The dialog's units from the message font: X is the width of the 52 letters "A".."Z" "a".."z" drawn as
 // one text divided by 52 (rounded down), Y the height of that text.
 struct DialogUnits {

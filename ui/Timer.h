@@ -18,7 +18,6 @@ public:
     ~TTimer() override;
     const char* ClassName() const override { return "TTimer"; }
 
-    bool Enabled() const { return enabled_; }
     // Disabling removes the system's timer; disabling a disabled timer does nothing. Enabling a timer the
     // system refuses raises "可用的计时器不足".
     void SetEnabled(bool enabled);

@@ -10,7 +10,7 @@
 // folders, gives the program its own shared folder and registration log, and so runs beside the others.
 // A 64-bit program: it starts at once under Wine, while the 32-bit program under test takes most of a
 // minute, so every wait here is generous and every countdown is timed from the window's appearance.
-#include "tests/e2e/Outside.h"
+#include "tools/Outside.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -78,14 +78,6 @@ std::string Seconds(double seconds) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%.2f s", seconds);
     return buffer;
-}
-
-std::wstring FromUtf8(const std::string& text) {
-    if (text.empty()) return {};
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring result(size, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size);
-    return result;
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -352,12 +344,6 @@ struct Run {
     }
 };
 
-std::wstring EnvironmentValue(const wchar_t* name) {
-    wchar_t buffer[4096] = {};
-    const DWORD length = GetEnvironmentVariableW(name, buffer, 4096);
-    return (length == 0 || length >= 4096) ? std::wstring() : std::wstring(buffer, length);
-}
-
 // The environment block for the program: ours with the given values set (an empty value removes one).
 std::wstring EnvironmentBlock(const std::map<std::wstring, std::wstring>& changes) {
     auto less = [](const std::wstring& a, const std::wstring& b) {
@@ -451,23 +437,14 @@ void Start(Run& run) {
         changes[L"CommonProgramFiles"] = run.shared;
         changes[L"CommonProgramFiles(x86)"] = run.shared;
     }
-    std::wstring environment = EnvironmentBlock(changes);
-    std::wstring commandLine = L"\"" + run.program + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    if (run.setup.showCommand >= 0) {
-        startup.dwFlags = STARTF_USESHOWWINDOW;
-        startup.wShowWindow = static_cast<WORD>(run.setup.showCommand);
-    }
-    Require(CreateProcessW(run.program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                           CREATE_UNICODE_ENVIRONMENT, environment.data(), run.workFolder.c_str(), &startup,
-                           &run.process) != 0,
+    Require(StartProcess(run.process, run.program, L"", run.workFolder, run.setup.showCommand,
+                         EnvironmentBlock(changes)),
             "the program starts: " + Utf8(run.program));
     Say("  ..    started, Wine reporting " + Utf8(run.setup.version) + ", waiting for the window");
 }
 
 bool Exited(const Run& run) {
-    return WaitForSingleObject(run.process.hProcess, 0) == WAIT_OBJECT_0;
+    return ProcessEnded(run.process);
 }
 
 DWORD ExitCode(const Run& run) {
@@ -1029,14 +1006,7 @@ int RunScenario(const std::string& name, const std::wstring& program, const std:
             Say("  stopped: " + std::string(failure.what()));
             if (failures == 0) ++failures;
         }
-        if (run.process.hProcess && !Exited(run)) {
-            TerminateProcess(run.process.hProcess, 99);
-            WaitForSingleObject(run.process.hProcess, 10000);
-        }
-        if (run.process.hProcess) {
-            CloseHandle(run.process.hThread);
-            CloseHandle(run.process.hProcess);
-        }
+        EndProcess(run.process);
         Say(failures == 0 ? "PASSED " + name
                           : "FAILED " + name + ": " + std::to_string(failures) + " check(s)");
         return failures == 0 ? 0 : 1;
@@ -1056,14 +1026,6 @@ int RunScenario(const std::string& name, const std::wstring& program, const std:
 
 constexpr std::size_t kKeyNamesBuffer = 0x4000;
 constexpr std::size_t kValueBuffer = 2048;
-
-std::wstring FromCodePage936(const std::string& bytes) {
-    if (bytes.empty()) return {};
-    const int size = MultiByteToWideChar(936, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring result(size, L'\0');
-    MultiByteToWideChar(936, 0, bytes.data(), static_cast<int>(bytes.size()), result.data(), size);
-    return result;
-}
 
 std::wstring FullPath(const std::wstring& path) {
     if (path.empty()) return {};
@@ -1612,14 +1574,7 @@ int RunHostile(const HostileCase& hostile, const std::wstring& programUnderTest,
         Say("  stopped: " + std::string(failure.what()));
         if (failures == 0) ++failures;
     }
-    if (run.process.hProcess && !Exited(run)) {
-        TerminateProcess(run.process.hProcess, 99);
-        WaitForSingleObject(run.process.hProcess, 10000);
-    }
-    if (run.process.hProcess) {
-        CloseHandle(run.process.hThread);
-        CloseHandle(run.process.hProcess);
-    }
+    EndProcess(run.process);
     Say(failures == 0
             ? "PASSED hostile_" + std::string(hostile.name)
             : "FAILED hostile_" + std::string(hostile.name) + ": " + std::to_string(failures) + " check(s)");

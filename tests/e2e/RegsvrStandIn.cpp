@@ -6,19 +6,13 @@
 // regsvr32, kept aside by the driver, so the prefix keeps working if the stand-in is left behind.
 //
 // A 64-bit program on purpose: it starts at once under Wine, where a 32-bit one takes most of a minute.
-#include "tests/e2e/Outside.h"
+#include "tools/Outside.h"
 
 #include <windows.h>
 
 #include <string>
 
 namespace {
-
-std::wstring Environment(const wchar_t* name) {
-    wchar_t buffer[4096];
-    const DWORD length = GetEnvironmentVariableW(name, buffer, ARRAYSIZE(buffer));
-    return (length == 0 || length >= ARRAYSIZE(buffer)) ? std::wstring() : std::wstring(buffer, length);
-}
 
 int PassToOriginal() {
     wchar_t directory[MAX_PATH];
@@ -43,10 +37,10 @@ int PassToOriginal() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    const std::wstring log = Environment(L"E2E_REGSVR_LOG");
+    const std::wstring log = outside::EnvironmentValue(L"E2E_REGSVR_LOG");
     if (log.empty()) return PassToOriginal();
 
-    const std::wstring sleep = Environment(L"E2E_REGSVR_SLEEP_MS");
+    const std::wstring sleep = outside::EnvironmentValue(L"E2E_REGSVR_SLEEP_MS");
     if (!sleep.empty()) Sleep(static_cast<DWORD>(_wtoi(sleep.c_str())));
 
     wchar_t self[MAX_PATH] = {};

@@ -23,7 +23,7 @@ TEST(ParseDesign, ObjectsKeepTheirPropertiesAndChildrenInWrittenOrder) {
         u"  object Label1: TLabel\r\n"
         u"    Top = 8\r\n"
         u"  end\r\n"
-        u"  Color = clBtnFace\r\n"
+        u"  Color = COLOR_BTNFACE\r\n"
         u"  object Panel1 : TPanel\r\n"
         u"    object Inner: TButton\r\n"
         u"    end\r\n"
@@ -72,17 +72,11 @@ TEST(ParseDesign, ValuesOfEveryKind) {
         {"character codes", u"#23435#20307", Kind::String, 0, u"宋体", "", {}},
         {"pieces joined", u"'a'#13#10'b'", Kind::String, 0, u"a\r\nb", "", {}},
         {"code then quote", u"#39'x'", Kind::String, 0, u"'x", "", {}},
-        {"identifier", u"clBtnFace", Kind::Identifier, 0, u"", "clBtnFace", {}},
+        {"identifier", u"COLOR_BTNFACE", Kind::Identifier, 0, u"", "COLOR_BTNFACE", {}},
         {"handler name", u"Button1Click", Kind::Identifier, 0, u"", "Button1Click", {}},
         {"empty set", u"[]", Kind::Set, 0, u"", "", {}},
-        {"set of one", u"[biSystemMenu]", Kind::Set, 0, u"", "", {"biSystemMenu"}},
-        {"set of two",
-         u"[ biSystemMenu , biMinimize ]",
-         Kind::Set,
-         0,
-         u"",
-         "",
-         {"biSystemMenu", "biMinimize"}},
+        {"set of one", u"[Dialog]", Kind::Set, 0, u"", "", {"Dialog"}},
+        {"set of two", u"[ Dialog , ANSI_CHARSET ]", Kind::Set, 0, u"", "", {"Dialog", "ANSI_CHARSET"}},
     };
     for (const ValueCase& c : cases) {
         SCOPED_TRACE(c.label);
@@ -115,7 +109,7 @@ TEST(ParseDesign, FaultsNameTheirLine) {
         {"integer too large", u"object A: TA\n  Left = 2147483648\nend", 2},
         {"integer too small", u"object A: TA\n  Left = -2147483649\nend", 2},
         {"digits run into a name", u"object A: TA\n  Left = 12px\nend", 2},
-        {"unclosed set", u"object A: TA\n  BorderIcons = [a, b\nend", 2},
+        {"unclosed set", u"object A: TA\n  Frame = [a, b\nend", 2},
         {"text after the design", u"object A: TA\nend\nobject B: TB\nend", 3},
         {"name beyond ASCII", u"object 窗体: TA\nend", 1},
     };

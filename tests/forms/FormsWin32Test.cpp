@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <utility>
 
 #include "Unit1.h"
 #include "repair/VersionTag.h"
@@ -182,7 +183,9 @@ TEST(MainWindow, FromCreationThroughTheAutomaticPressToClosing) {
         form.SetProgressMax(-1);
         ADD_FAILURE() << "a maximum of -1 was taken";
     } catch (const repair::Error& error) {
-        EXPECT_EQ(error.Message(), "TProgressBar 属性超界");
+        EXPECT_EQ(error.ClassName(), "EPropertyError");
+        // Pinned as its code page 936 bytes: the text reaches the binary converted from this UTF-8 source.
+        EXPECT_EQ(error.Message(), "TProgressBar \xCA\xF4\xD0\xD4\xB3\xAC\xBD\xE7");
     }
     EXPECT_EQ(RangeOf(form.ProgressBar1).iLow, 0);
     EXPECT_EQ(RangeOf(form.ProgressBar1).iHigh, 100);
@@ -251,6 +254,16 @@ TEST(MainWindow, FromCreationThroughTheAutomaticPressToClosing) {
 
     App().SetMainForm(nullptr);
     Form1 = nullptr;
+}
+
+TEST(CountdownCaption, CountInParentheses) {
+    const std::pair<int, const char*> cases[] = {
+        {3, "开始修复(3)"},   {1, "开始修复(1)"},     {0, "开始修复(0)"},
+        {-1, "开始修复(-1)"}, {-27, "开始修复(-27)"}, {2147483647, "开始修复(2147483647)"},
+    };
+    for (const auto& [count, caption] : cases) {
+        EXPECT_EQ(CountdownCaption(count), caption) << count;
+    }
 }
 
 class TTestForm : public ui::TForm {
@@ -333,6 +346,7 @@ TEST(TestForm, DesignsThatCannotBeAppliedRaiseReadErrors) {
         {"BAD_HANDLER", "EReadError", "读错误 Button1.OnClick: 方法 Missing 不存在"},
         {"BAD_PROPERTY", "EReadError", "读错误 TestForm.Colour: 属性 Colour 不存在"},
         {"BAD_VALUE", "EReadError", "读错误 Timer1.Interval: 无效的属性值"},
+        {"BAD_WORD", "EReadError", "读错误 TestForm.Frame: 无效的属性值"},
         {"BAD_CLASS", "EComponentError", "组件 Button1 不是 TLabel"},
         {"NO_SUCH_DESIGN", "EResNotFound", "找不到资源 NO_SUCH_DESIGN"},
     };

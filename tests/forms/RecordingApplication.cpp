@@ -12,12 +12,10 @@ ApplicationRecord& Recorded() {
 
 }  // namespace forms_test
 
+// The members of Application that the forms use, defined here in place of ui/Application.cpp: the linker
+// takes that file from the window layer's library only for a member not defined here, so every one the
+// forms reach is, with HandleMessage, which carries the class's table of virtual functions.
 namespace ui {
-
-Application& Application::Instance() {
-    static Application application;
-    return application;
-}
 
 void Application::Initialize(HINSTANCE instance, int showCommand) {
     instance_ = instance;
@@ -30,6 +28,11 @@ void Application::Initialize(HINSTANCE instance, int showCommand) {
     RegisterClassA(&windowClass);
     window_ = CreateWindowExA(0, "TApplication", title_.c_str(), WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                               instance, nullptr);
+}
+
+// Its window's class sends every message to DefWindowProcA; this answers none of its own either.
+LRESULT Application::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcA(window_, message, wParam, lParam);
 }
 
 void Application::Terminate() {

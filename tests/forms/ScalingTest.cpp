@@ -2,10 +2,39 @@
 
 #include <gtest/gtest.h>
 
-#include "Countdown.h"
-
 namespace ui {
 namespace {
+
+struct RoundingCase {
+    int value, numerator, denominator, expected;
+};
+
+TEST(ScaleRounded, RoundsHalvesAwayFromZero) {
+    const RoundingCase cases[] = {
+        // The message dialog's margins, spacings and button for dialog units 7 x 13, 6 x 12 and 7 x 15.
+        {8, 7, 4, 14},
+        {8, 13, 8, 13},
+        {10, 13, 8, 16},
+        {14, 13, 8, 23},
+        {50, 7, 4, 88},  // 87.5
+        {10, 7, 4, 18},  // 17.5
+        {4, 6, 4, 6},
+        {14, 15, 8, 26},  // 26.25
+        {-10, 13, 8, -16},
+        // Edges: a negative denominator, negative halves, a product beyond 32 bits, a zero denominator.
+        {3, 1, -2, -2},  // -1.5
+        {-3, 1, -2, 2},  // 1.5
+        {-7, 1, 2, -4},  // -3.5
+        {2147483647, 2, 2, 2147483647},
+        {-2147483647 - 1, 3, 3, -2147483647 - 1},
+        {680, 16, 0, 680},
+        {0, 5, 0, 0},
+    };
+    for (const RoundingCase& c : cases) {
+        EXPECT_EQ(ScaleRounded(c.value, c.numerator, c.denominator), c.expected)
+            << c.value << "*" << c.numerator << "/" << c.denominator;
+    }
+}
 
 struct FontCase {
     int screenPpi;
@@ -53,16 +82,6 @@ TEST(LayoutScale, ScalesByMeasuredHeightOverTwelve) {
 
 TEST(LayoutScale, LeavesValuesAloneWithoutADesignHeight) {
     EXPECT_EQ((LayoutScale{16, 0})(680), 680);
-}
-
-TEST(CountdownCaption, CountInParentheses) {
-    const std::pair<int, const char*> cases[] = {
-        {3, "开始修复(3)"},   {1, "开始修复(1)"},     {0, "开始修复(0)"},
-        {-1, "开始修复(-1)"}, {-27, "开始修复(-27)"}, {2147483647, "开始修复(2147483647)"},
-    };
-    for (const auto& [count, caption] : cases) {
-        EXPECT_EQ(CountdownCaption(count), caption) << count;
-    }
 }
 
 }  // namespace

@@ -71,9 +71,9 @@ TEST(Unit1Design, HoldsTheMainWindowAsDesigned) {
     EXPECT_EQ(Value(form, "Caption").string, u"mdac修复工具");
     EXPECT_EQ(Value(form, "Font.Name").string, u"宋体");
     EXPECT_EQ(Value(form, "Font.Charset").identifier, "ANSI_CHARSET");
-    EXPECT_EQ(Value(form, "Color").identifier, "clBtnFace");
-    EXPECT_EQ(Value(form, "BorderStyle").identifier, "bsDialog");
-    EXPECT_EQ(Value(form, "BorderIcons").set, std::vector<std::string>{"biSystemMenu"});
+    EXPECT_EQ(Value(form, "Color").identifier, "COLOR_BTNFACE");
+    EXPECT_EQ(Value(form, "Font.Color").identifier, "COLOR_WINDOWTEXT");
+    EXPECT_EQ(Value(form, "Frame").identifier, "Dialog");
     EXPECT_EQ(Value(form, "OnCreate").identifier, "FormCreate");
     EXPECT_EQ(Value(form, "OnShow").identifier, "FormShow");
 

@@ -10,7 +10,7 @@
 
 #include "FuzzInput.h"
 #include "repair/FileList.h"
-#include "repair/Profile.h"
+#include "tests/unit/Profile.h"
 
 FUZZ_INIT_CHECKS_LITERALS
 

@@ -7,12 +7,14 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "tests/shell/ProbeTexts.h"
+#include "tools/Outside.h"
 #include "ui/MessageForm.h"
 #include "ui/ShellRules.h"
 
@@ -57,12 +59,7 @@ bool CheckEq(long actual, long expected, const std::string& what) {
 }
 
 std::string WindowsPath(const std::string& path) {
-    if (path.empty() || path[0] != '/') return path;
-    std::string windows = "Z:" + path;
-    for (char& c : windows) {
-        if (c == '/') c = '\\';
-    }
-    return windows;
+    return outside::CodePage936(outside::WindowsPath(outside::FromCodePage936(path)));
 }
 
 std::string DirectoryOf(const std::string& path) {
@@ -75,12 +72,6 @@ std::string WindowText(HWND window) {
     return buffer;
 }
 
-std::string ClassOf(HWND window) {
-    char buffer[256] = {};
-    GetClassNameA(window, buffer, sizeof buffer);
-    return buffer;
-}
-
 // --- The probe process --------------------------------------------------------------------------------
 
 struct Probe {
@@ -88,64 +79,38 @@ struct Probe {
     bool started = false;
 
     Probe(const std::string& program, const std::string& arguments, int showCommand = -1) {
-        std::string commandLine = "\"" + program + "\" " + arguments;
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        if (showCommand >= 0) {
-            startup.dwFlags = STARTF_USESHOWWINDOW;
-            startup.wShowWindow = static_cast<WORD>(showCommand);
-        }
-        started = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                 nullptr, &startup, &process) != FALSE;
+        started = outside::StartProcess(process, outside::FromCodePage936(program),
+                                        outside::FromCodePage936(arguments), L"", showCommand);
         Check(started, "probe starts: " + Printable(program));
     }
-    ~Probe() {
-        if (!started) return;
-        if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process.hProcess, 99);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
+    ~Probe() { outside::EndProcess(process); }
 
-    bool Running() const { return started && WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT; }
+    bool Running() const { return started && !outside::ProcessEnded(process); }
 
     // Waits for the end; returns the exit code, or -1 when it did not end in time.
     long ExitCode(DWORD timeoutMs) const {
-        if (!started || WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
-        DWORD code = 0;
-        GetExitCodeProcess(process.hProcess, &code);
-        return static_cast<long>(code);
-    }
-
-    struct Search {
-        DWORD processId;
-        const char* className;
-        const char* caption;
-        bool visibleOnly;
-        HWND found;
-    };
-
-    static BOOL CALLBACK Match(HWND window, LPARAM parameter) {
-        auto* search = reinterpret_cast<Search*>(parameter);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner != search->processId || ClassOf(window) != search->className) return TRUE;
-        if (search->visibleOnly && !IsWindowVisible(window)) return TRUE;
-        if (search->caption != nullptr && WindowText(window) != search->caption) return TRUE;
-        search->found = window;
-        return FALSE;
+        if (!started) return -1;
+        const auto code = outside::ProcessExitCode(process, std::chrono::milliseconds(timeoutMs));
+        return code ? static_cast<long>(*code) : -1;
     }
 
     // A top-level window of the probe; nullptr when none came in time or the probe ended.
     HWND Find(const char* className, DWORD timeoutMs, bool visibleOnly = true,
               const char* caption = nullptr) const {
-        const DWORD start = GetTickCount();
-        for (;;) {
-            Search search{process.dwProcessId, className, caption, visibleOnly, nullptr};
-            EnumWindows(Match, reinterpret_cast<LPARAM>(&search));
-            if (search.found != nullptr) return search.found;
-            if (!Running() || GetTickCount() - start > timeoutMs) return nullptr;
-            Sleep(200);
-        }
+        HWND found = nullptr;
+        outside::WaitUntil(
+            [&] {
+                for (HWND window :
+                     outside::TopWindowsOf(process.dwProcessId, outside::FromCodePage936(className))) {
+                    if (visibleOnly && !IsWindowVisible(window)) continue;
+                    if (caption != nullptr && WindowText(window) != caption) continue;
+                    found = window;
+                    return true;
+                }
+                return !Running();
+            },
+            std::chrono::milliseconds(timeoutMs), std::chrono::milliseconds(200));
+        return found;
     }
 };
 
@@ -154,23 +119,13 @@ constexpr DWORD kStartTimeout = 400000;
 constexpr DWORD kStepTimeout = 20000;
 
 // Waits until `condition` holds: the probe runs slowly under emulation, so its reactions take a while.
-template <typename Condition>
-bool WaitFor(Condition condition, DWORD timeoutMs = kStepTimeout) {
-    const DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(100);
-    }
-    return true;
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = kStepTimeout) {
+    return outside::WaitUntil(condition, std::chrono::milliseconds(timeoutMs),
+                              std::chrono::milliseconds(100));
 }
 
 bool WaitHidden(HWND window, DWORD timeoutMs = kStepTimeout) {
-    const DWORD start = GetTickCount();
-    while (IsWindow(window) && IsWindowVisible(window)) {
-        if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(100);
-    }
-    return true;
+    return WaitFor([window] { return !IsWindow(window) || !IsWindowVisible(window); }, timeoutMs);
 }
 
 // --- Keyboard and clipboard --------------------------------------------------------------------------

@@ -78,18 +78,6 @@ TEST(ErrorBox, ClosingDotByLastCharacter) {
     EXPECT_EQ(ui::WithClosingDot(kTrail2E, cp936), std::string(kTrail2E) + ".");
 }
 
-TEST(MessageDialog, ScaleRoundsHalvesUp) {
-    struct Case {
-        int value, numerator, denominator, expected;
-    };
-    const Case cases[] = {{8, 7, 4, 14},  {8, 13, 8, 13}, {10, 13, 8, 16}, {14, 13, 8, 23},  {50, 7, 4, 88},
-                          {10, 7, 4, 18}, {4, 6, 4, 6},   {14, 15, 8, 26}, {-10, 13, 8, -16}};
-    for (const Case& c : cases) {
-        EXPECT_EQ(ui::ScaleRounded(c.value, c.numerator, c.denominator), c.expected)
-            << c.value << "*" << c.numerator << "/" << c.denominator;
-    }
-}
-
 TEST(MessageDialog, Layout) {
     struct Case {
         const char* name;

@@ -1,7 +1,7 @@
 #include "tests/unit/FakePlatform.h"
 
 #include "repair/Errors.h"
-#include "repair/Profile.h"
+#include "tests/unit/Profile.h"
 
 namespace fakes {
 
@@ -70,7 +70,8 @@ void FakePlatform::StartHidden(const std::string& program, const std::string& co
 }
 
 void FakeHost::SetProgressMax(int maximum) {
-    if (maximum < progressMin) repair::PropertyOutOfRangeError("TProgressBar").Raise();
+    // As the main window's progress bar refuses a maximum below its minimum.
+    if (maximum < progressMin) repair::Error("EPropertyError", "TProgressBar 属性超界").Raise();
     progressMax = maximum;
     journal_.push_back("SetProgressMax " + std::to_string(maximum));
 }

@@ -25,8 +25,6 @@ TEST(LiteralBytes, ProgramTextsAreCodePage936) {
          "\xD2\xD4\xCF\xC2\xCE\xC4\xBC\xFE\xCE\xB4\xC4\xDC\xB8\xB4\xD6\xC6\xA3\xBA"},
         {"cannot create directory", repair::CannotCreateDirectoryError().Message(),
          "\xB2\xBB\xC4\xDC\xB4\xB4\xBD\xA8\xC4\xBF\xC2\xBC"},
-        {"out of range", repair::PropertyOutOfRangeError("TProgressBar").Message(),
-         "TProgressBar \xCA\xF4\xD0\xD4\xB3\xAC\xBD\xE7"},
     };
     for (const Case& c : cases) EXPECT_EQ(c.literal, c.bytes) << c.name;
 }

@@ -1,4 +1,4 @@
-// One table of INI files read two ways: natively by the program's own profile reader, and under Wine
+// One table of INI files read two ways: natively by the tests' portable profile reader, and under Wine
 // by the system's GetPrivateProfileStringA. Both builds must give the table's answers, so the two
 // readers are shown to agree.
 #include <gtest/gtest.h>
@@ -6,7 +6,7 @@
 #include <string>
 
 #include "repair/FileList.h"
-#include "repair/Profile.h"
+#include "tests/unit/Profile.h"
 
 #ifdef _WIN32
 #include <windows.h>

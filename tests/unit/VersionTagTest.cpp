@@ -43,12 +43,10 @@ TEST(VersionTag, DoesNotDependOnTheDecimalSeparator) {
 }
 
 TEST(VersionTag, GetWindowsVersionTagReadsTheStoredVersion) {
-    const repair::WindowsVersion saved = repair::StoredWindowsVersion();
     repair::StoreWindowsVersion({2, 6, 1});
     EXPECT_EQ(repair::GetWindowsVersionTag(), "W7");
-    repair::StoreWindowsVersion({});  // a failed version query leaves all three at zero
-    EXPECT_EQ(repair::GetWindowsVersionTag(), "32");
-    repair::StoreWindowsVersion(saved);
+    repair::StoreWindowsVersion({});                  // a failed version query leaves all three at zero
+    EXPECT_EQ(repair::GetWindowsVersionTag(), "32");  // as before any version was stored
 }
 
 }  // namespace

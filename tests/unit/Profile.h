@@ -1,5 +1,6 @@
-// A reader of Windows profile (INI) files that answers as the system's GetPrivateProfileStringA does,
-// for systems that have no such function. It works on the file's bytes in the ANSI code page.
+// A reader of Windows profile (INI) files that answers as the system's GetPrivateProfileStringA does, on
+// the file's bytes in the ANSI code page. The program asks the system; this serves where there is none:
+// the fake platform of the engine's tests, the profile fuzz target and the engine benchmark.
 #pragma once
 
 #include <cstddef>

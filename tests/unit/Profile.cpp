@@ -1,4 +1,4 @@
-#include "repair/Profile.h"
+#include "tests/unit/Profile.h"
 
 #include <algorithm>
 

@@ -1,7 +1,8 @@
 // What a program needs that watches and drives MdacRepair from outside under Wine: text conversions and
 // reporting, waiting on a condition, files and folders in the prefix (Unix paths reached through drive
-// Z:), finding the program's windows and reading their texts, and putting the stand-in regsvr32 in the
-// system's place and back. The end-to-end driver and the benchmark driver, both 64-bit programs, share it.
+// Z:), starting and ending programs, finding their windows and reading their texts, and putting the
+// stand-in regsvr32 in the system's place and back. The runner of scripts/run, the end-to-end driver, the
+// benchmark driver and the stand-in regsvr32, all 64-bit programs, share it.
 //
 // Failures the caller cannot go on after are thrown as outside::Failure.
 #pragma once
@@ -12,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -49,6 +51,22 @@ inline std::string CodePage936(const std::wstring& text) {
     std::string result(size, '\0');
     WideCharToMultiByte(936, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
                         nullptr);
+    return result;
+}
+
+inline std::wstring FromUtf8(const std::string& text) {
+    if (text.empty()) return {};
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring result(size, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size);
+    return result;
+}
+
+inline std::wstring FromCodePage936(const std::string& bytes) {
+    if (bytes.empty()) return {};
+    const int size = MultiByteToWideChar(936, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring result(size, L'\0');
+    MultiByteToWideChar(936, 0, bytes.data(), static_cast<int>(bytes.size()), result.data(), size);
     return result;
 }
 
@@ -181,6 +199,65 @@ inline std::wstring SystemWow64Directory() {
 }
 
 // ---------------------------------------------------------------------------------------------------
+// Processes
+
+// A variable of this program's environment; empty when it is not set (or longer than any path).
+inline std::wstring EnvironmentValue(const wchar_t* name) {
+    wchar_t buffer[4096] = {};
+    const DWORD length = GetEnvironmentVariableW(name, buffer, 4096);
+    return (length == 0 || length >= 4096) ? std::wstring() : std::wstring(buffer, length);
+}
+
+// Starts `program`, with `arguments` after its quoted path on the command line, in `folder`, with
+// `showCommand` in its STARTUPINFO (-1: none) and the environment block `environment` (NUL-ended
+// "name=value" strings and one more NUL); an empty folder or environment is this program's own. False
+// when the system does not start it, `process` then left empty.
+inline bool StartProcess(PROCESS_INFORMATION& process, const std::wstring& program,
+                         const std::wstring& arguments = {}, const std::wstring& folder = {},
+                         int showCommand = -1, std::wstring environment = {}) {
+    std::wstring commandLine = L"\"" + program + L"\"";
+    if (!arguments.empty()) commandLine += L" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (showCommand >= 0) {
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = static_cast<WORD>(showCommand);
+    }
+    process = {};
+    return CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                          environment.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT,
+                          environment.empty() ? nullptr : environment.data(),
+                          folder.empty() ? nullptr : folder.c_str(), &startup, &process) != 0;
+}
+
+inline bool ProcessEnded(const PROCESS_INFORMATION& process) {
+    return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
+}
+
+// Waits up to `timeout` for the program to end: its exit code, or none while it still runs.
+inline std::optional<DWORD> ProcessExitCode(const PROCESS_INFORMATION& process,
+                                            std::chrono::milliseconds timeout) {
+    if (WaitForSingleObject(process.hProcess, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0)
+        return {};
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    return code;
+}
+
+// Ends the program if it still runs (exit code `code`), waits for it a while and closes its handles; an
+// empty `process` is left alone.
+inline void EndProcess(PROCESS_INFORMATION& process, UINT code = 99) {
+    if (process.hProcess == nullptr) return;
+    if (!ProcessEnded(process)) {
+        TerminateProcess(process.hProcess, code);
+        WaitForSingleObject(process.hProcess, 10000);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    process = {};
+}
+
+// ---------------------------------------------------------------------------------------------------
 // Windows of the program
 
 inline std::wstring ClassOf(HWND window) {
@@ -217,6 +294,14 @@ inline std::vector<HWND> TopWindowsOf(DWORD processId, const std::wstring& class
         },
         reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+// The process's first shown top-level window of that class; null while there is none.
+inline HWND ShownWindowOf(DWORD processId, const std::wstring& className) {
+    for (HWND window : TopWindowsOf(processId, className)) {
+        if (IsWindowVisible(window)) return window;
+    }
+    return nullptr;
 }
 
 // The window's own children of that class (not their children).

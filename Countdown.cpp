@@ -1,5 +1,0 @@
-#include "Countdown.h"
-
-std::string CountdownCaption(int count) {
-    return "开始修复(" + std::to_string(count) + ")";
-}
