@@ -3,7 +3,8 @@
 // loop in front of a shown window whose progress bar, the size of the main window's, is set to each
 // position first. 32-bit and built as the program is, with its manifest, so the bar is the same control.
 //   FloorLoop.exe <list> [--progress]
-// <list> holds one line per file, "source|destination", in the ANSI code page. Exits 0 when the loop is done.
+// <list> holds one line per file, "source|destination", in the ANSI code page. Exits with the number of
+// registrations the system would not start (0 when all were started); 255 for a bad command line.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -31,7 +32,7 @@ std::vector<std::pair<std::string, std::string>> ReadList(const char* path) {
 }
 
 // As the program starts a registration: hidden, its handles closed at once.
-void StartHidden(const std::string& program, const std::string& commandLine) {
+bool StartHidden(const std::string& program, const std::string& commandLine) {
     std::string mutableCommandLine = commandLine;  // CreateProcessA may write into it
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -42,7 +43,9 @@ void StartHidden(const std::string& program, const std::string& commandLine) {
                        nullptr, &startup, &process)) {
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
+        return true;
     }
+    return false;
 }
 
 }  // namespace
@@ -51,10 +54,10 @@ int main(int argc, char** argv) {
     const bool progress = argc == 3 && std::strcmp(argv[2], "--progress") == 0;
     if (argc != 2 && !progress) {
         std::printf("usage: FloorLoop.exe <list> [--progress]\n");
-        return 2;
+        return 255;
     }
     const auto files = ReadList(argv[1]);
-    if (files.empty()) return 1;
+    if (files.empty()) return 255;
     char system[MAX_PATH] = {};
     GetSystemDirectoryA(system, MAX_PATH);
     const std::string regsvr = std::string(system) + "\\regsvr32.exe";
@@ -72,12 +75,13 @@ int main(int argc, char** argv) {
         MSG message;
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
     }
+    int notStarted = 0;
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (bar) SendMessageA(bar, PBM_SETPOS, i, 0);
         const auto& [source, destination] = files[i];
         CopyFileA(source.c_str(), destination.c_str(), TRUE);
-        StartHidden(regsvr, "regsvr32 \"" + destination + "\" -s");
+        if (!StartHidden(regsvr, "regsvr32 \"" + destination + "\" -s")) ++notStarted;
     }
     if (window) DestroyWindow(window);
-    return 0;
+    return notStarted < 255 ? notStarted : 254;
 }
