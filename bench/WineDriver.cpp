@@ -1,10 +1,12 @@
 // Times the real MdacRepair.exe under Wine and prints the figures for scripts/bench.
 //
-//   bench_driver repair  <MdacRepair.exe> <regsvr32 stand-in.exe> <OperationsProbe.exe> <entries>
-//   <repetitions>
+//   bench_driver repair  <MdacRepair.exe> <regsvr32 stand-in.exe> <OperationsProbe.exe> <FloorLoop.exe>
+//   <entries> <repetitions>
 //       From process start to the completion message "修复完毕" on a list of <entries> small files,
 //       against a batch file run by cmd that copies each file without replacing it and starts
-//       "regsvr32 /s" for each: the same files, the same prefix, the same regsvr32 (the stand-in).
+//       "regsvr32 /s" for each, and against the floor the design sets: the bare loop of CopyFileA and a
+//       hidden CreateProcessA per file, and the same loop moving a shown progress bar (FloorLoop.exe,
+//       start to exit). The same files, the same prefix, the same regsvr32 (the stand-in).
 //       Then the probe's figures for each kind of operation the program makes.
 //   bench_driver startup <MdacRepair.exe> <EmptyWindow.exe> <EmptyWindowManifest.exe> <repetitions>
 //       From process start to the main window shown, against a program that only shows an empty window,
@@ -22,6 +24,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -119,7 +122,7 @@ private:
 
 struct RepairSetup {
     std::wstring root = L"C:\\bench\\repair";
-    std::wstring program, shared, log, batch;
+    std::wstring program, shared, log, batch, floorList;
     int entries = 0;
 
     std::wstring SystemBase() const { return shared + L"\\System"; }
@@ -179,6 +182,12 @@ RepairSetup LayOutRepair(const std::wstring& program, const std::wstring& regsvr
     }
     setup.batch = setup.root + L"\\baseline.bat";
     WriteBytes(setup.batch, CodePage936(batch));
+
+    // The floor loop's list: each file's source and destination, as the program derives them.
+    std::wstring floor;
+    for (int i = 0; i < entries; ++i) floor += setup.Source(i) + L"|" + setup.Destination(i) + L"\r\n";
+    setup.floorList = setup.root + L"\\floor.txt";
+    WriteBytes(setup.floorList, CodePage936(floor));
     return setup;
 }
 
@@ -195,8 +204,8 @@ std::size_t CopiedFiles(const RepairSetup& setup) {
 }
 
 // Waits for every registration to have logged its line, so the next turn starts on a quiet machine.
-double WaitForRegistrations(const RepairSetup& setup, Clock::time_point since) {
-    const std::size_t want = static_cast<std::size_t>(setup.entries);
+double WaitForRegistrations(const RepairSetup& setup, Clock::time_point since, std::size_t notStarted = 0) {
+    const std::size_t want = static_cast<std::size_t>(setup.entries) - notStarted;
     if (!WaitUntil([&] { return CountLines(setup.log) >= want; }, kStepTimeout, 50ms))
         throw Failure("only " + std::to_string(CountLines(setup.log)) + " registrations of " +
                       std::to_string(want) + " were started");
@@ -247,8 +256,32 @@ Turn RunBatch(const RepairSetup& setup) {
     return turn;
 }
 
+// The floor loop from start to exit, alone or with its progress bar.
+Turn RunFloor(const RepairSetup& setup, const std::wstring& floorLoop, bool progress) {
+    ClearDestinations(setup);
+    // The loop only copies and starts: the three folders are there, as the program makes them first.
+    for (int i = 0; i < 3; ++i) MakeDirectories(setup.SystemBase() + L"\\" + RepairSetup::Folder(i));
+    Process process =
+        Start(floorLoop, L"\"" + setup.floorList + L"\"" + (progress ? L" --progress" : L""), setup.root);
+    if (WaitForSingleObject(process.info.hProcess, 600000) != WAIT_OBJECT_0)
+        throw Failure("the floor loop hangs");
+    Turn turn;
+    turn.done = SecondsSince(process.started);
+    DWORD notStarted = 0;
+    GetExitCodeProcess(process.info.hProcess, &notStarted);
+    process.Close();
+    if (CopiedFiles(setup) != static_cast<std::size_t>(setup.entries))
+        throw Failure("the floor loop copied " + std::to_string(CopiedFiles(setup)) + " files");
+    if (notStarted == 255) throw Failure("the floor loop did not read its list");
+    // Started as fast as the loop goes, a few registrations may be refused by the system; each is counted.
+    if (notStarted > 0)
+        Say("  (the system refused " + std::to_string(notStarted) + " of the floor loop's starts)");
+    turn.registered = WaitForRegistrations(setup, process.started, notStarted);
+    return turn;
+}
+
 int BenchRepair(const std::wstring& program, const std::wstring& standIn, const std::wstring& probe,
-                int entries, int repetitions) {
+                const std::wstring& floorLoop, int entries, int repetitions) {
     StandInRegsvr regsvr(standIn);
     const RepairSetup setup = LayOutRepair(program, regsvr.Path(), entries);
     // The stand-in logs each registration it is started for, and is started by both sides alike.
@@ -259,16 +292,19 @@ int BenchRepair(const std::wstring& program, const std::wstring& standIn, const 
     Say("repair: " + std::to_string(entries) + " files of 4 KB, regsvr32 = the e2e stand-in at " +
         Utf8(regsvr.Path()) + " (logs its command line, registers nothing)");
 
-    std::vector<double> programDone, programRegistered, batchDone, batchRegistered;
+    std::vector<double> programDone, programRegistered, batchDone, batchRegistered, barDone, bareDone;
     for (int r = 0; r < repetitions; ++r) {
         const Turn p = RunProgram(setup);
         programDone.push_back(p.done);
         programRegistered.push_back(p.registered);
+        barDone.push_back(RunFloor(setup, floorLoop, true).done);
+        bareDone.push_back(RunFloor(setup, floorLoop, false).done);
         const Turn b = RunBatch(setup);
         batchDone.push_back(b.done);
         batchRegistered.push_back(b.registered);
-        Say("  turn " + std::to_string(r + 1) + ": MdacRepair.exe " + Figures({p.done}) + " s, batch file " +
-            Figures({b.done}) + " s");
+        Say("  turn " + std::to_string(r + 1) + ": MdacRepair.exe " + Figures({p.done}) +
+            " s, floor with the progress bar " + Figures({barDone.back()}) + " s, bare floor " +
+            Figures({bareDone.back()}) + " s, batch file " + Figures({b.done}) + " s");
     }
     char line[256];
     Say("repair, median of " + std::to_string(repetitions) + " (seconds):");
@@ -278,10 +314,22 @@ int BenchRepair(const std::wstring& program, const std::wstring& standIn, const 
     std::snprintf(line, sizeof line, "  %-44s %8.2f   (all registrations logged: %.2f)",
                   "batch file under cmd: start to end", Median(batchDone), Median(batchRegistered));
     Say(line);
-    std::snprintf(line, sizeof line, "  %-44s %8.2f", "ratio program / batch file",
-                  Median(programDone) / Median(batchDone));
+    std::snprintf(line, sizeof line, "  %-44s %8.2f", "floor: the loop with a shown progress bar",
+                  Median(barDone));
     Say(line);
-    Say("  all turns, program: " + Figures(programDone) + "; batch file: " + Figures(batchDone));
+    std::snprintf(line, sizeof line, "  %-44s %8.2f", "floor: the bare loop (copy, hidden start)",
+                  Median(bareDone));
+    Say(line);
+    const std::pair<const char*, const std::vector<double>*> against[] = {
+        {"ratio program / floor with the progress bar", &barDone},
+        {"ratio program / bare floor", &bareDone},
+        {"ratio program / batch file", &batchDone}};
+    for (const auto& [label, figures] : against) {
+        std::snprintf(line, sizeof line, "  %-44s %8.2f", label, Median(programDone) / Median(*figures));
+        Say(line);
+    }
+    Say("  all turns, program: " + Figures(programDone) + "; floor with the progress bar: " +
+        Figures(barDone) + "; bare floor: " + Figures(bareDone) + "; batch file: " + Figures(batchDone));
 
     // Where the program's time goes: its operations one kind at a time, with the same stand-in in place.
     const std::wstring report = setup.root + L"\\probe.txt";
@@ -350,17 +398,16 @@ int BenchStartup(const std::wstring& program, const std::wstring& floor, const s
 int wmain(int argc, wchar_t** argv) {
     try {
         const std::wstring mode = argc > 1 ? argv[1] : L"";
-        if (mode == L"repair" && argc == 7) {
+        if (mode == L"repair" && argc == 8) {
             return BenchRepair(WindowsPath(argv[2]), WindowsPath(argv[3]), WindowsPath(argv[4]),
-                               _wtoi(argv[5]), _wtoi(argv[6]));
+                               WindowsPath(argv[5]), _wtoi(argv[6]), _wtoi(argv[7]));
         }
         if (mode == L"startup" && argc == 6) {
             return BenchStartup(WindowsPath(argv[2]), WindowsPath(argv[3]), WindowsPath(argv[4]),
                                 _wtoi(argv[5]));
         }
         Say("usage: bench_driver repair <MdacRepair.exe> <regsvr32 stand-in.exe> <OperationsProbe.exe> "
-            "<entries> "
-            "<repetitions>\n"
+            "<FloorLoop.exe> <entries> <repetitions>\n"
             "       bench_driver startup <MdacRepair.exe> <EmptyWindow.exe> <EmptyWindowManifest.exe> "
             "<repetitions>");
         return 2;

@@ -323,6 +323,8 @@ struct Setup {
     std::vector<std::wstring> preExisting;  // keys whose destination is already there
     std::wstring regsvrSleepMs;             // stand-in's delay before it logs
     bool decoys = false;                    // a regsvr32.exe beside the program and in its current folder
+    std::wstring tag;                       // TagAndList: the tag Label1 shows for that version
+    bool w7List = false;                    // TagAndList: the tag takes the "w7" list, not the "xp" one
 };
 
 struct Run {
@@ -842,6 +844,21 @@ void Win8IntoPrefix(Run& run) {
     for (const Entry& entry : kPrefixEntries) DeleteFileW(run.Destination(entry).c_str());
 }
 
+// The tag as each Windows reports its version, and the list that tag takes: pressed at once, a whole run.
+void TagAndList(Run& run) {
+    WaitForForm(run);
+    ExpectDesign(run, run.setup.tag);
+    Press(run.button);
+    const MessageDialog dialog = WaitForMessage(run);
+    Expect(TextOf(dialog.text) == L"修复完毕", "the message reads " + Shown(TextOf(dialog.text)));
+    const std::vector<Entry>& taken = run.setup.w7List ? kW7Entries : kXpEntries;
+    ExpectCopied(run, run.setup.w7List ? L"w7" : L"xp", taken);
+    ExpectNotCopied(run, run.setup.w7List ? kXpEntries : kW7Entries);
+    ExpectRegistrations(run, taken);
+    Press(dialog.ok);
+    ExpectExit(run, 0);
+}
+
 // No list (and then an empty one): the error box, the window stays, a second press fails alike.
 void EmptyList(Run& run) {
     WaitForForm(run);
@@ -984,12 +1001,25 @@ std::vector<Scenario> Scenarios() {
     Setup failures;
     failures.leftOut = {L"msadce.dll"};
     failures.preExisting = {L"msado15.dll"};
+    const auto tagged = [](const wchar_t* version, const wchar_t* tag) {
+        Setup setup;
+        setup.version = version;
+        setup.tag = tag;
+        return setup;
+    };
     return {
-        {"countdown_xp", xp, CountdownAndRun},    {"enter_w7", w7, EnterAtOnce},
-        {"close_vista", vista, CloseEarly},       {"win8_prefix", win8, Win8IntoPrefix},
-        {"empty_list", noList, EmptyList},        {"maximised_unawaited", maximised, MaximisedUnawaited},
-        {"minimised_w7", minimised, MinimisedW7}, {"copy_failures", failures, CopyFailures},
+        {"countdown_xp", xp, CountdownAndRun},
+        {"enter_w7", w7, EnterAtOnce},
+        {"close_vista", vista, CloseEarly},
+        {"win8_prefix", win8, Win8IntoPrefix},
+        {"empty_list", noList, EmptyList},
+        {"maximised_unawaited", maximised, MaximisedUnawaited},
+        {"minimised_w7", minimised, MinimisedW7},
+        {"copy_failures", failures, CopyFailures},
         {"timer_refused", xp, TimerRefused},
+        {"tag_win2003", tagged(L"win2003", L"2003"), TagAndList},
+        {"tag_win2k", tagged(L"win2k", L"2000"), TagAndList},
+        {"tag_win10", tagged(L"win10", L""), TagAndList},
     };
 }
 
