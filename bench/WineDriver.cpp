@@ -269,7 +269,7 @@ Turn RunFloor(const RepairSetup& setup, const std::wstring& floorLoop, bool prog
     turn.done = SecondsSince(process.started);
     DWORD notStarted = 0;
     GetExitCodeProcess(process.info.hProcess, &notStarted);
-    process.Close();
+    EndProcess(process.info);
     if (CopiedFiles(setup) != static_cast<std::size_t>(setup.entries))
         throw Failure("the floor loop copied " + std::to_string(CopiedFiles(setup)) + " files");
     if (notStarted == 255) throw Failure("the floor loop did not read its list");
