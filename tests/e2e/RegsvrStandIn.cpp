@@ -47,15 +47,24 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     const std::string line = outside::Utf8(self) + "\t" + outside::Utf8(GetCommandLineW()) + "\n";
 
-    // One write per line, appended: registrations run side by side and must not mix their lines.
+    // One write per line at the end of the log, one stand-in at a time: registrations run side by side,
+    // and under Wine two stand-ins appending through append-only handles at the same moment now and then
+    // left one line instead of two. The lock is on a byte far past the end, so that it never refuses the
+    // driver a read of the log.
     for (int attempt = 0; attempt < 200; ++attempt) {
-        const HANDLE file = CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        const HANDLE file = CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
+            OVERLAPPED turn{};
+            turn.OffsetHigh = 0x7FFFFFFF;
+            const BOOL locked = LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn);
             DWORD written = 0;
-            WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+            const BOOL wrote =
+                SetFilePointer(file, 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER &&
+                WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+            if (locked) UnlockFileEx(file, 0, 1, 0, &turn);
             CloseHandle(file);
-            return 0;
+            if (locked && wrote && written == line.size()) return 0;
         }
         Sleep(50);
     }
