@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "Unit1DesignPath.h"
 #include "ui/Design.h"
 
 namespace ui {
@@ -51,7 +52,7 @@ const DesignValue& Value(const DesignObject& object, const std::string& name) {
 }
 
 TEST(Unit1Design, HoldsTheMainWindowAsDesigned) {
-    const DesignObject form = ParseDesign(DesignFromResourceScript(UNIT1_RC));
+    const DesignObject form = ParseDesign(DesignFromResourceScript(kUnit1DesignPath));
     EXPECT_EQ(form.name, "Form1");
     EXPECT_EQ(form.className, "TForm1");
 
