@@ -1143,6 +1143,9 @@ struct Prediction {
     std::wstring message;  // the completion message; empty when the run is to end in the error box
 };
 
+// The completion message names this many of the files it could not copy and counts the rest.
+constexpr std::size_t kNamedFailures = 20;
+
 Prediction Predict(const Package& package) {
     const std::string systemBase = CodePage936(package.SystemBase());
     std::vector<std::wstring> folders = {FullPath(package.SystemBase())};
@@ -1169,15 +1172,16 @@ Prediction Predict(const Package& package) {
             action.copied = !there && !IsDirectory(target);
         }
         if (action.copied) written.push_back(target);
-        // The message names twenty of the files it could not copy and counts the rest.
-        if (!action.copied && !action.kept && ++failed <= 20) uncopied += L"\r\n" + FromCodePage936(key);
+        if (!action.copied && !action.kept && ++failed <= kNamedFailures)
+            uncopied += L"\r\n" + FromCodePage936(key);
         prediction.actions.push_back(action);
     }
     if (!prediction.actions.empty()) {
         prediction.message = L"修复完毕";
         if (!uncopied.empty()) prediction.message += L"\r\n以下文件未能复制：" + uncopied;
-        if (failed > 20)
-            prediction.message += L"\r\n……另有 " + std::to_wstring(failed - 20) + L" 个文件未能复制";
+        if (failed > kNamedFailures)
+            prediction.message +=
+                L"\r\n……另有 " + std::to_wstring(failed - kNamedFailures) + L" 个文件未能复制";
     }
     return prediction;
 }
