@@ -12,4 +12,8 @@ Error CannotCreateDirectoryError() {
     return Error("EInOutError", "不能创建目录", 3);
 }
 
+Error ProgramPathTooLongError() {
+    return Error("EInOutError", "程序所在文件夹的路径过长", 206);
+}
+
 }  // namespace repair

@@ -30,5 +30,8 @@ private:
 
 // Input/output error of a folder that cannot be made (code 3: path not found).
 Error CannotCreateDirectoryError();
+// Input/output error of a program whose own path, or its file list's, is too long for the file functions
+// (code 206: file name too long).
+Error ProgramPathTooLongError();
 
 }  // namespace repair

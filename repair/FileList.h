@@ -18,7 +18,8 @@ inline constexpr char kFileListName[] = "\\文件列表.ini";
 inline constexpr char kSystemBasePlaceholder[] = "路径";
 inline constexpr char kSharedFolderVariable[] = "COMMONPROGRAMFILES";
 
-inline constexpr std::size_t kModulePathBufferSize = 261;
+// The longest path the system's ANSI file functions take: MAX_PATH less the terminator.
+inline constexpr std::size_t kLongestAnsiPath = 259;
 inline constexpr std::size_t kKeyNamesBufferSize = 0x4000;
 inline constexpr std::size_t kValueBufferSize = 2048;
 

@@ -27,8 +27,8 @@ public:
     virtual bool IsDirectory(const std::string& path) = 0;
     // Makes one folder with default security; true on success.
     virtual bool MakeDirectory(const std::string& path) = 0;
-    // The running program's path, as read into a buffer of `bufferSize` bytes.
-    virtual std::string ModulePath(std::size_t bufferSize) = 0;
+    // The running program's path, whole however long it is; empty when it cannot be read.
+    virtual std::string ModulePath() = 0;
 
     // A profile file's key names of `section`, each followed by a NUL, as the system's profile reader
     // fills a buffer of `bufferSize` bytes (the bytes it reports as copied).
@@ -43,7 +43,8 @@ public:
 
     // The system directory ("C:\Windows\system32"); empty when it cannot be read.
     virtual std::string SystemDirectory() = 0;
-    // Starts `program` with `commandLine`, hidden, without waiting for it. Failures are not reported.
+    // Starts `program` with `commandLine`, hidden, in the program's own folder, without waiting for it.
+    // Failures are not reported.
     virtual void StartHidden(const std::string& program, const std::string& commandLine) = 0;
 };
 

@@ -59,15 +59,20 @@ void RunRepair(RunHost& host, Platform& platform) {
     host.StopTimer2();
 
     const std::string listFolder = ChooseListFolder(host.ShownTag());
+    const std::string modulePath = platform.ModulePath();
+    const std::string programDirectory = ProgramDirectory(modulePath, platform.Lead());
+    const std::string listPath = FileListPath(programDirectory, listFolder);
+    // A path the file functions cannot take whole would be cut, or read relative to the current folder
+    // when missing, and the run would then copy and register what another folder's list names.
+    if (modulePath.empty() || modulePath.size() > kLongestAnsiPath || listPath.size() > kLongestAnsiPath) {
+        ProgramPathTooLongError().Raise();
+    }
+
     const std::string systemBase = SystemBaseFrom(platform.EnvironmentValue(kSharedFolderVariable));
     for (const char* folder : kSharedFolders) {
         // A folder that cannot be made is not an error of its own: copies into it fail later.
         ForceDirectories(platform, systemBase + folder);
     }
-
-    const std::string programDirectory =
-        ProgramDirectory(platform.ModulePath(kModulePathBufferSize), platform.Lead());
-    const std::string listPath = FileListPath(programDirectory, listFolder);
     const std::vector<std::string> keys = ReadFileListKeys(platform, listPath);
 
     host.SetProgressMax(static_cast<int>(keys.size()) - 1);  // an empty list is refused here

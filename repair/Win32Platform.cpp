@@ -50,11 +50,18 @@ bool Win32Platform::MakeDirectory(const std::string& path) {
     return CreateDirectoryA(path.c_str(), nullptr) != 0;
 }
 
-std::string Win32Platform::ModulePath(std::size_t bufferSize) {
-    std::vector<char> buffer(bufferSize);
-    const DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    // A path that does not fit is cut at the buffer's end; make sure of the terminator on every system.
-    return std::string(buffer.data(), std::min<std::size_t>(length, bufferSize ? bufferSize - 1 : 0));
+std::string Win32Platform::ModulePath() {
+    // A path that does not fit is cut and reported as filling the whole buffer: with a terminator and
+    // ERROR_INSUFFICIENT_BUFFER from Vista on, without either on XP. Only a shorter length is the whole
+    // path, on every system; otherwise read again into a larger buffer. No path is longer than 32767
+    // characters, two bytes each at most in the ANSI code page.
+    for (std::size_t size = MAX_PATH + 1; size <= 0x10000; size *= 2) {
+        std::vector<char> buffer(size);
+        const DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(size));
+        if (length == 0) return {};
+        if (length < size) return std::string(buffer.data(), length);
+    }
+    return {};
 }
 
 std::string Win32Platform::ProfileKeyNames(const std::string& file, const std::string& section,
@@ -94,8 +101,11 @@ void Win32Platform::StartHidden(const std::string& program, const std::string& c
     PROCESS_INFORMATION process{};
     std::vector<char> mutableCommandLine(commandLine.begin(), commandLine.end());
     mutableCommandLine.push_back('\0');
+    // Its own folder, not ours: a program started from Explorer has its own folder as its current one, and
+    // a library a started program looks for in its current folder must not be one planted beside us.
+    const std::string folder = text::DirectoryPart(program, lead_);
     if (CreateProcessA(program.c_str(), mutableCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                       nullptr, &startup, &process)) {
+                       folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
         // Nothing waits for the registration; it runs on by itself.
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);

@@ -47,7 +47,7 @@ public:
 
     // The chain asks nothing else of the machine.
     std::string EnvironmentValue(const std::string&) override { return Unexpected(); }
-    std::string ModulePath(std::size_t) override { return Unexpected(); }
+    std::string ModulePath() override { return Unexpected(); }
     std::string ProfileKeyNames(const std::string&, const std::string&, std::size_t) override {
         return Unexpected();
     }

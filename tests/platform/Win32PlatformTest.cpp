@@ -69,9 +69,8 @@ TEST(Win32Platform, ReportsTheCodePageAndModule) {
     EXPECT_TRUE(platform.Lead().IsLead('\x81'));
     EXPECT_TRUE(platform.Lead().IsLead('\xFE'));
     EXPECT_FALSE(platform.Lead().IsLead('\\'));
-    const std::string module = platform.ModulePath(repair::kModulePathBufferSize);
+    const std::string module = platform.ModulePath();
     EXPECT_NE(module.find("platform_tests.exe"), std::string::npos) << module;
-    EXPECT_EQ(platform.ModulePath(8).size(), 7u);  // cut at the buffer's end
     char system[MAX_PATH];
     GetSystemDirectoryA(system, sizeof system);
     EXPECT_EQ(platform.SystemDirectory(), system);
@@ -161,7 +160,7 @@ TEST(Win32Platform, StartedCommandIsNotAwaited) {
 
 TEST(RepairRunOnWindows, StrayRegsvr32BesideTheProgramOrInTheCurrentFolderIsNeverStarted) {
     repair::Win32Platform platform;
-    const std::string programDirectory = repair::ProgramDirectory(platform.ModulePath(261), platform.Lead());
+    const std::string programDirectory = repair::ProgramDirectory(platform.ModulePath(), platform.Lead());
     const std::string root = TempRoot("stray");
     const std::string beside = programDirectory + "regsvr32.exe";
     const std::string current = root + "\\regsvr32.exe";

@@ -30,10 +30,6 @@ bool FakePlatform::MakeDirectory(const std::string& path) {
     return true;
 }
 
-std::string FakePlatform::ModulePath(std::size_t bufferSize) {
-    return modulePath.substr(0, bufferSize - 1);
-}
-
 std::string FakePlatform::ProfileKeyNames(const std::string& file, const std::string& section,
                                           std::size_t bufferSize) {
     journal_.push_back("ReadKeys " + file);

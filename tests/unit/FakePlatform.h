@@ -33,7 +33,7 @@ public:
     std::string EnvironmentValue(const std::string& name) override;
     bool IsDirectory(const std::string& path) override;
     bool MakeDirectory(const std::string& path) override;
-    std::string ModulePath(std::size_t bufferSize) override;
+    std::string ModulePath() override { return modulePath; }
     std::string ProfileKeyNames(const std::string& file, const std::string& section,
                                 std::size_t bufferSize) override;
     std::string ProfileValue(const std::string& file, const std::string& section, const std::string& key,

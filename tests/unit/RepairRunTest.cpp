@@ -8,6 +8,7 @@
 #include <set>
 
 #include "repair/Errors.h"
+#include "repair/FileList.h"
 #include "tests/unit/FakePlatform.h"
 
 namespace {
@@ -195,21 +196,63 @@ TEST(RepairRun, SecondPressAfterAFailureFailsTheSameWay) {
     }
 }
 
-TEST(RepairRun, RelativeSharedFolderOfThreeLettersEndsBeforeTheList) {
-    Machine m;
-    m.platform.environment["COMMONPROGRAMFILES"] = "abc";
-    m.List("xp", "a.dll=路径\\ado\\a.dll\r\n");
-    try {
-        repair::RunRepair(m.host, m.platform);
-        ADD_FAILURE() << "no error";
-    } catch (const repair::Error& e) {
-        EXPECT_EQ(e.ClassName(), "EInOutError");
-        EXPECT_EQ(e.Message(), "不能创建目录");
-        EXPECT_EQ(e.Code(), 3);
-        EXPECT_NE(e.RaisedAt(), nullptr);
+// Runs that end in an error before the list is read: nothing is read, copied or registered.
+TEST(RepairRun, ErrorsBeforeTheList) {
+    // A program path of `size` bytes: double-byte folders under C:\, then the program's name.
+    const auto modulePathOf = [](std::size_t size) {
+        const std::string name = "\\MdacRepair.exe";
+        std::string path = "C:";
+        while (path.size() + 9 + name.size() <= size) path += "\\文件夹";
+        path += "\\" + std::string(size - path.size() - 1 - name.size(), 'a');
+        return path + name;
+    };
+    const Journal stopped = {"StopTimer1", "StopTimer2"};
+    struct Case {
+        const char* name;
+        std::string sharedFolder;
+        std::string modulePath;
+        std::string message;  // empty: the run goes on and reads the list
+        int code;
+        Journal journal;
+    };
+    const Case cases[] = {
+        {"relative shared folder of three letters",
+         "abc",
+         "C:\\Tools\\MdacRepair.exe",
+         "不能创建目录",
+         3,
+         {"StopTimer1", "StopTimer2", "IsDirectory abc\\System\\ado", "IsDirectory abc\\System",
+          "IsDirectory abc"}},
+        // The list path is one byte longer than the program's: "xp\文件列表.ini" after its folder.
+        {"list path of 259 bytes", "C:\\CF", modulePathOf(258), "", 0, {}},
+        {"list path of 260 bytes", "C:\\CF", modulePathOf(259), "程序所在文件夹的路径过长", 206, stopped},
+        {"program path past 260 bytes", "C:\\CF", modulePathOf(400), "程序所在文件夹的路径过长", 206,
+         stopped},
+        {"no program path", "C:\\CF", "", "程序所在文件夹的路径过长", 206, stopped},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Machine m;
+        m.platform.environment["COMMONPROGRAMFILES"] = c.sharedFolder;
+        m.platform.modulePath = c.modulePath;
+        const std::string programDirectory = repair::ProgramDirectory(c.modulePath, m.platform.Lead());
+        // The program's own list, and a decoy in the folder above that a cut path would end in.
+        m.platform.files[programDirectory + "xp\\文件列表.ini"] = "[文件列表]\r\na.dll=路径\\ado\\a.dll\r\n";
+        const std::string cut = repair::ProgramDirectory(c.modulePath.substr(0, 260), m.platform.Lead());
+        m.platform.files[cut + "xp\\文件列表.ini"] = "[文件列表]\r\nd.dll=D:\\d.dll\r\n";
+        try {
+            repair::RunRepair(m.host, m.platform);
+            EXPECT_TRUE(c.message.empty()) << "no error";
+            EXPECT_EQ(m.Actions()[2], "ReadKeys " + programDirectory + "xp\\文件列表.ini");
+            EXPECT_EQ(m.Actions().back(), "Close");
+        } catch (const repair::Error& e) {
+            EXPECT_EQ(e.ClassName(), "EInOutError");
+            EXPECT_EQ(e.Message(), c.message);
+            EXPECT_EQ(e.Code(), c.code);
+            EXPECT_NE(e.RaisedAt(), nullptr);
+            EXPECT_EQ(m.journal, c.journal);
+        }
     }
-    EXPECT_EQ(m.journal, (Journal{"StopTimer1", "StopTimer2", "IsDirectory abc\\System\\ado",
-                                  "IsDirectory abc\\System", "IsDirectory abc"}));
 }
 
 TEST(RepairRun, UnsetVariableMakesFoldersUnderSystemOfTheCurrentDrive) {
