@@ -8,8 +8,15 @@ namespace ui {
 
 void TProgressBar::CreateHandle() {
     static const bool registered = [] {
+        // Loaded here rather than imported, so that it loads after the entry has closed the library
+        // search path; the manifest still selects version 6 by this name.
+        const HMODULE library = LoadLibraryA("comctl32.dll");
+        using InitFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+        const auto init = library == nullptr ? nullptr
+                                             : reinterpret_cast<InitFunction>(reinterpret_cast<void*>(
+                                                   GetProcAddress(library, "InitCommonControlsEx")));
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
-        return InitCommonControlsEx(&controls) != FALSE;
+        return init != nullptr && init(&controls) != FALSE;
     }();
     (void)registered;
     CreateChild(PROGRESS_CLASSA, 0);
