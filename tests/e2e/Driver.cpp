@@ -323,6 +323,9 @@ struct Setup {
     std::vector<std::wstring> preExisting;  // keys whose destination is already there
     std::wstring regsvrSleepMs;             // stand-in's delay before it logs
     bool decoys = false;                    // a regsvr32.exe beside the program and in its current folder
+    bool fromOwnFolder = false;             // the program's own folder is its current one, as from Explorer
+    bool deepPath = false;                  // the program in a folder whose path is past 260 bytes
+    std::vector<std::wstring> planted;      // marker libraries beside the program, Wine told to prefer them
     std::wstring tag;                       // TagAndList: the tag Label1 shows for that version
     bool w7List = false;                    // TagAndList: the tag takes the "w7" list, not the "xp" one
 };
@@ -398,6 +401,20 @@ Run Prepare(const std::wstring& name, const Setup& setup, const std::wstring& pr
 
     LayOutFolder(run.root + L"\\", L"xp", setup.xpEntries, setup.xp, setup.leftOut);
     LayOutFolder(run.root + L"\\", L"w7", kW7Entries, setup.w7, setup.leftOut);
+    if (setup.deepPath) {
+        // Deep enough that the path cut at 260 bytes ends inside the program's folder's name, in a folder
+        // whose own package (a decoy) a program reading the cut path would copy and register.
+        std::wstring above = run.root;
+        while (CodePage936(above).size() < 232) above += L"\\深层文件夹";
+        LayOutFolder(above + L"\\", L"xp", setup.xpEntries, ListKind::Full, {});
+        const std::wstring deep = above + L"\\程序所在的文件夹名字很长很长很长\\MdacRepair." + name + L".exe";
+        CopyOrFail(run.program, deep);
+        run.program = deep;
+        const std::size_t bytes = CodePage936(deep).size(), cut = CodePage936(above).size() + 1;
+        Require(
+            bytes > 260 && cut < 260 && cut + 30 > 260 && cut + 15 < 260,
+            "the program's path is " + std::to_string(bytes) + " bytes, cut at 260 it leads to the decoy");
+    }
 
     // A 32-bit program's COMMONPROGRAMFILES is taken from CommonProgramFiles(x86) as it starts.
     run.shared =
@@ -415,8 +432,20 @@ Run Prepare(const std::wstring& name, const Setup& setup, const std::wstring& pr
         }
     }
 
-    run.workFolder = run.root + L"\\work";
+    run.workFolder = setup.fromOwnFolder ? run.root : run.root + L"\\work";
     MakeDirectories(run.workFolder);
+    // The marker library (Marker.cpp) is built beside the stand-in. Wine keeps its own copy of a system
+    // library unless told to prefer a file of that name: told so for this program alone, as a user would
+    // set WINEDLLOVERRIDES (which a program started from here would not take from its environment).
+    for (const std::wstring& library : setup.planted) {
+        CopyOrFail(Parent(standIn) + L"\\e2e_marker.dll", run.root + L"\\" + library);
+        const std::wstring key = L"Software\\Wine\\AppDefaults\\MdacRepair." + name + L".exe\\DllOverrides";
+        const std::wstring order = L"native,builtin";
+        Require(RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(),
+                                library.substr(0, library.rfind(L'.')).c_str(), REG_SZ, order.c_str(),
+                                static_cast<DWORD>((order.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS,
+                "Wine is told to prefer the " + Utf8(library) + " beside the program");
+    }
     if (setup.decoys) {
         CopyOrFail(standIn, run.root + L"\\regsvr32.exe");
         CopyOrFail(standIn, run.workFolder + L"\\regsvr32.exe");
@@ -533,9 +562,9 @@ void ExpectExit(const Run& run, DWORD expected, std::chrono::milliseconds timeou
                "exit code " + std::to_string(ExitCode(run)) + " (expected " + std::to_string(expected) + ")");
 }
 
-// The stand-in's log: one (regsvr32 path, command line) per registration started.
+// The stand-in's log: one (regsvr32 path, command line, current folder) per registration started.
 struct Registration {
-    std::wstring program, commandLine;
+    std::wstring program, commandLine, folder;
 };
 
 std::vector<Registration> Registrations(const Run& run) {
@@ -546,8 +575,11 @@ std::vector<Registration> Registrations(const Run& run) {
         std::size_t end = text.find(L'\n', start);
         if (end == std::wstring::npos) end = text.size();
         const std::wstring line = text.substr(start, end - start);
-        const std::size_t tab = line.find(L'\t');
-        if (tab != std::wstring::npos) found.push_back({line.substr(0, tab), line.substr(tab + 1)});
+        const std::size_t tab = line.find(L'\t'), last = line.rfind(L'\t');
+        if (tab != last) {
+            found.push_back(
+                {line.substr(0, tab), line.substr(tab + 1, last - tab - 1), line.substr(last + 1)});
+        }
         start = end + 1;
     }
     return found;
@@ -565,7 +597,8 @@ std::wstring Lower(std::wstring text) {
     return text;
 }
 
-// Each entry was registered exactly once, by the command the program builds, with the system's regsvr32.
+// Each entry was registered exactly once, by the command the program builds, with the system's regsvr32,
+// in the system's folder: a library it looks for in its current folder is never one beside the program.
 void ExpectRegistrations(const Run& run, const std::vector<Entry>& entries,
                          std::chrono::seconds timeout = 60s) {
     const std::vector<Registration> found = WaitForRegistrations(run, entries.size(), timeout);
@@ -584,6 +617,10 @@ void ExpectRegistrations(const Run& run, const std::vector<Entry>& entries,
         const std::wstring folder = Lower(Parent(r.program));
         Expect(folder == system || folder == system32,
                "the regsvr32 started is the system's: " + Utf8(r.program));
+        std::wstring current = Lower(r.folder);
+        if (current.size() > 3 && current.back() == L'\\') current.pop_back();
+        Expect(current == system || current == system32,
+               "the regsvr32 started runs in the system's folder: " + Utf8(r.folder));
     }
 }
 
@@ -974,6 +1011,40 @@ void TimerRefused(Run& run) {
     Expect(Registrations(run).empty(), "no registration started");
 }
 
+// Marker libraries beside the program under the names of system libraries that system code loads by name,
+// Wine told to prefer them, the program started from its own folder as Explorer starts it: a whole run,
+// none of them loaded into the program (a marker writes "<its path>.loaded" when it is), and regsvr32 run
+// in the system's folder, not in the program's that it was started from.
+void PlantedLibraries(Run& run) {
+    TagAndList(run);
+    for (const std::wstring& library : run.setup.planted) {
+        Expect(!IsFile(run.root + L"\\" + library + L".loaded"),
+               "not loaded: the " + Utf8(library) + " beside it");
+    }
+}
+
+// A program path past 260 bytes in code page 936, a decoy package in the folder above it (where the path
+// cut at 260 bytes would lead): the error box says why, nothing is copied or registered, the window stays.
+void DeepPath(Run& run) {
+    WaitForForm(run);
+    Press(run.button);
+    // The title still comes from the path cut at 256 bytes: here a part of the program's folder's name.
+    const std::wstring cut = FromCodePage936(CodePage936(run.program).substr(0, 255));
+    const std::wstring title = cut.substr(cut.rfind(L'\\') + 1);
+    const HWND box = WaitForTop(run, kErrorBoxClass, title);
+    Require(box != nullptr, "an error box captioned " + Shown(title) + " appears");
+    const std::wstring text = ErrorBoxText(box);
+    Expect(text == L"程序所在文件夹的路径过长.", "the box reads " + Shown(text));
+    Expect(TopWindowsOf(run.process.dwProcessId, kMessageClass).empty(), "no completion message");
+    ExpectNotCopied(run, kXpEntries);
+    Pause(2s);
+    Expect(Registrations(run).empty(), "no registration started");
+    DismissErrorBox(box);
+    Expect(!Exited(run) && IsWindowVisible(run.form), "the window stays open");
+    PostMessageW(run.form, WM_CLOSE, 0, 0);
+    ExpectExit(run, 0);
+}
+
 struct Scenario {
     const char* name;
     Setup setup;
@@ -1001,6 +1072,13 @@ std::vector<Scenario> Scenarios() {
     Setup failures;
     failures.leftOut = {L"msadce.dll"};
     failures.preExisting = {L"msado15.dll"};
+    Setup deep;
+    deep.deepPath = true;
+    Setup planted;
+    planted.tag = L"XP";
+    planted.fromOwnFolder = true;
+    planted.planted = {L"uxtheme.dll", L"ole32.dll",   L"msimg32.dll",  L"comctl32.dll", L"dwmapi.dll",
+                       L"oleacc.dll",  L"userenv.dll", L"setupapi.dll", L"propsys.dll"};
     const auto tagged = [](const wchar_t* version, const wchar_t* tag) {
         Setup setup;
         setup.version = version;
@@ -1020,6 +1098,8 @@ std::vector<Scenario> Scenarios() {
         {"tag_win2003", tagged(L"win2003", L"2003"), TagAndList},
         {"tag_win2k", tagged(L"win2k", L"2000"), TagAndList},
         {"tag_win10", tagged(L"win10", L""), TagAndList},
+        {"planted_libraries", planted, PlantedLibraries},
+        {"deep_path", deep, DeepPath},
     };
 }
 

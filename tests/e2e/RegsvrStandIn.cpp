@@ -1,9 +1,10 @@
 // A stand-in for the system's regsvr32, installed in the Wine prefix for the end-to-end tests. It
 // registers nothing: it appends one line to the log file named by E2E_REGSVR_LOG, made of its own
-// module path, a tab and its whole command line (UTF-8), so a test can count the registrations the
-// program started and see which regsvr32.exe was run. E2E_REGSVR_SLEEP_MS delays the line, to show
-// that nobody waits for a registration. Without E2E_REGSVR_LOG it hands the call to the system's own
-// regsvr32, kept aside by the driver, so the prefix keeps working if the stand-in is left behind.
+// module path, its whole command line and its current folder (UTF-8, tab-separated), so a test can count
+// the registrations the program started and see which regsvr32.exe was run and in which folder.
+// E2E_REGSVR_SLEEP_MS delays the line, to show that nobody waits for a registration. Without E2E_REGSVR_LOG
+// it hands the call to the system's own regsvr32, kept aside by the driver, so the prefix keeps working if
+// the stand-in is left behind.
 //
 // A 64-bit program on purpose: it starts at once under Wine, where a 32-bit one takes most of a minute.
 #include "tools/Outside.h"
@@ -45,7 +46,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const std::string line = outside::Utf8(self) + "\t" + outside::Utf8(GetCommandLineW()) + "\n";
+    wchar_t folder[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, folder);
+    const std::string line =
+        outside::Utf8(self) + "\t" + outside::Utf8(GetCommandLineW()) + "\t" + outside::Utf8(folder) + "\n";
 
     // One write per line at the end of the log, one stand-in at a time: registrations run side by side,
     // and under Wine two stand-ins appending through append-only handles at the same moment now and then
