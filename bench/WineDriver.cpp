@@ -123,6 +123,7 @@ private:
 struct RepairSetup {
     std::wstring root = L"C:\\bench\\repair";
     std::wstring program, shared, log, batch, floorList;
+    std::wstring batchRefusals;  // one line for each registration the batch file's start could not start
     int entries = 0;
 
     std::wstring SystemBase() const { return shared + L"\\System"; }
@@ -168,6 +169,7 @@ RepairSetup LayOutRepair(const std::wstring& program, const std::wstring& regsvr
         }
     }
 
+    setup.batchRefusals = setup.root + L"\\batch-refused.txt";
     // The batch file: make the folders, then for each file copy it unless it is there and start its
     // registration without waiting, as the program does.
     std::wstring batch = L"@echo off\r\n";
@@ -179,6 +181,9 @@ RepairSetup LayOutRepair(const std::wstring& program, const std::wstring& regsvr
         const std::wstring from = setup.Source(i), to = setup.Destination(i);
         batch += L"if not exist \"" + to + L"\" copy \"" + from + L"\" \"" + to + L"\" >nul\r\n";
         batch += L"start \"\" \"" + regsvr + L"\" /s \"" + to + L"\"\r\n";
+        // start's exit code says whether it started the registration; tested on a line of its own, since
+        // Wine's cmd ran a "||" branch after a start that had succeeded.
+        batch += L"if errorlevel 1 echo " + RepairSetup::Name(i) + L">>\"" + setup.batchRefusals + L"\"\r\n";
     }
     setup.batch = setup.root + L"\\baseline.bat";
     WriteBytes(setup.batch, CodePage936(batch));
@@ -195,6 +200,7 @@ void ClearDestinations(const RepairSetup& setup) {
     RemoveTree(setup.shared);
     MakeDirectories(setup.shared);
     DeleteFileW(setup.log.c_str());
+    DeleteFileW(setup.batchRefusals.c_str());
 }
 
 std::size_t CopiedFiles(const RepairSetup& setup) {
@@ -203,19 +209,22 @@ std::size_t CopiedFiles(const RepairSetup& setup) {
     return copied;
 }
 
-// Waits for every registration to have logged its line, so the next turn starts on a quiet machine.
-double WaitForRegistrations(const RepairSetup& setup, Clock::time_point since, std::size_t notStarted = 0) {
-    const std::size_t want = static_cast<std::size_t>(setup.entries) - notStarted;
-    if (!WaitUntil([&] { return CountLines(setup.log) >= want; }, kStepTimeout, 50ms))
-        throw Failure("only " + std::to_string(CountLines(setup.log)) + " registrations of " +
-                      std::to_string(want) + " were started");
-    return SecondsSince(since);
-}
-
 struct Turn {
-    double done = 0;        // the completion message shown, or the batch file finished
-    double registered = 0;  // every registration logged
+    double done = 0;           // the completion message shown, or the batch file finished
+    double registered = 0;     // every registration started was logged
+    std::size_t refused = 0;   // registrations the system would not start
+    std::size_t unlogged = 0;  // registrations started whose line never came
 };
+
+// Waits for every registration started to have logged its line, so the next turn starts on a quiet
+// machine. A line that never comes is counted, not fatal: the figures are printed all the same.
+void WaitForRegistrations(const RepairSetup& setup, Clock::time_point since, Turn& turn) {
+    const std::size_t want = static_cast<std::size_t>(setup.entries) - turn.refused;
+    WaitUntil([&] { return CountLines(setup.log) >= want; }, kStepTimeout, 50ms);
+    turn.registered = SecondsSince(since);
+    const std::size_t logged = CountLines(setup.log);
+    turn.unlogged = logged < want ? want - logged : 0;
+}
 
 Turn RunProgram(const RepairSetup& setup) {
     ClearDestinations(setup);
@@ -230,10 +239,14 @@ Turn RunProgram(const RepairSetup& setup) {
     Turn turn;
     turn.done = WaitForShown(process, L"TMessageForm", &message, 100ms);
     const HWND text = ChildOf(message, L"Static");
-    if (!text || TextOf(text) != L"修复完毕") throw Failure("the message is not \"修复完毕\"");
+    const std::wstring shown = text ? TextOf(text) : L"";
+    // The program names the registrations the system would not start under a heading of their own.
+    turn.refused = NotStartedCount(shown);
+    if (shown.rfind(L"修复完毕", 0) != 0 || (shown != L"修复完毕" && turn.refused == 0))
+        throw Failure("the message is not \"修复完毕\": " + Utf8(shown.substr(0, 200)));
     if (CopiedFiles(setup) != static_cast<std::size_t>(setup.entries))
         throw Failure("the program copied " + std::to_string(CopiedFiles(setup)) + " files");
-    turn.registered = WaitForRegistrations(setup, process.started);
+    WaitForRegistrations(setup, process.started, turn);
     const HWND ok = ChildOf(message, L"Button");
     if (ok) PostMessageW(ok, BM_CLICK, 0, 0);
     ProcessExitCode(process.info, 30s);
@@ -252,7 +265,8 @@ Turn RunBatch(const RepairSetup& setup) {
     EndProcess(process.info);
     if (CopiedFiles(setup) != static_cast<std::size_t>(setup.entries))
         throw Failure("the batch file copied " + std::to_string(CopiedFiles(setup)) + " files");
-    turn.registered = WaitForRegistrations(setup, process.started);
+    turn.refused = CountLines(setup.batchRefusals);
+    WaitForRegistrations(setup, process.started, turn);
     return turn;
 }
 
@@ -273,10 +287,8 @@ Turn RunFloor(const RepairSetup& setup, const std::wstring& floorLoop, bool prog
     if (CopiedFiles(setup) != static_cast<std::size_t>(setup.entries))
         throw Failure("the floor loop copied " + std::to_string(CopiedFiles(setup)) + " files");
     if (notStarted == 255) throw Failure("the floor loop did not read its list");
-    // Started as fast as the loop goes, a few registrations may be refused by the system; each is counted.
-    if (notStarted > 0)
-        Say("  (the system refused " + std::to_string(notStarted) + " of the floor loop's starts)");
-    turn.registered = WaitForRegistrations(setup, process.started, notStarted);
+    turn.refused = notStarted;
+    WaitForRegistrations(setup, process.started, turn);
     return turn;
 }
 
@@ -293,18 +305,39 @@ int BenchRepair(const std::wstring& program, const std::wstring& standIn, const 
         Utf8(regsvr.Path()) + " (logs its command line, registers nothing)");
 
     std::vector<double> programDone, programRegistered, batchDone, batchRegistered, barDone, bareDone;
+    // Every side's starts that the system refused, and those started whose line never came, all turns.
+    struct Shortfall {
+        const char* side;
+        std::size_t refused = 0, unlogged = 0;
+        void Add(const Turn& turn) {
+            refused += turn.refused;
+            unlogged += turn.unlogged;
+        }
+    };
+    Shortfall shortfalls[] = {{"program"}, {"floor with the progress bar"}, {"bare floor"}, {"batch file"}};
     for (int r = 0; r < repetitions; ++r) {
         const Turn p = RunProgram(setup);
         programDone.push_back(p.done);
         programRegistered.push_back(p.registered);
-        barDone.push_back(RunFloor(setup, floorLoop, true).done);
-        bareDone.push_back(RunFloor(setup, floorLoop, false).done);
+        const Turn bar = RunFloor(setup, floorLoop, true), bare = RunFloor(setup, floorLoop, false);
+        barDone.push_back(bar.done);
+        bareDone.push_back(bare.done);
         const Turn b = RunBatch(setup);
         batchDone.push_back(b.done);
         batchRegistered.push_back(b.registered);
+        const Turn* turns[] = {&p, &bar, &bare, &b};
+        std::string shortOf;
+        for (int side = 0; side < 4; ++side) {
+            shortfalls[side].Add(*turns[side]);
+            if (turns[side]->refused + turns[side]->unlogged > 0)
+                shortOf += std::string(shortOf.empty() ? "" : ", ") + shortfalls[side].side + " " +
+                           std::to_string(turns[side]->refused) + " refused, " +
+                           std::to_string(turns[side]->unlogged) + " unlogged";
+        }
         Say("  turn " + std::to_string(r + 1) + ": MdacRepair.exe " + Figures({p.done}) +
-            " s, floor with the progress bar " + Figures({barDone.back()}) + " s, bare floor " +
-            Figures({bareDone.back()}) + " s, batch file " + Figures({b.done}) + " s");
+            " s, floor with the progress bar " + Figures({bar.done}) + " s, bare floor " +
+            Figures({bare.done}) + " s, batch file " + Figures({b.done}) + " s" +
+            (shortOf.empty() ? "" : " (" + shortOf + ")"));
     }
     char line[256];
     Say("repair, median of " + std::to_string(repetitions) + " (seconds):");
@@ -330,6 +363,14 @@ int BenchRepair(const std::wstring& program, const std::wstring& standIn, const 
     }
     Say("  all turns, program: " + Figures(programDone) + "; floor with the progress bar: " +
         Figures(barDone) + "; bare floor: " + Figures(bareDone) + "; batch file: " + Figures(batchDone));
+    const std::size_t starts = static_cast<std::size_t>(entries) * static_cast<std::size_t>(repetitions);
+    Say("registrations of " + std::to_string(starts) +
+        " per side that the system refused to start (the program names them in its message), and those "
+        "started that never logged their line:");
+    for (const Shortfall& s : shortfalls) {
+        std::snprintf(line, sizeof line, "  %-44s %8zu refused %8zu unlogged", s.side, s.refused, s.unlogged);
+        Say(line);
+    }
 
     // Where the program's time goes: its operations one kind at a time, with the same stand-in in place.
     const std::wstring report = setup.root + L"\\probe.txt";

@@ -20,6 +20,17 @@ std::string RegistrationUtility(Platform& platform) {
     return systemDirectory + (separated ? "" : "\\") + "regsvr32.exe";
 }
 
+// A heading line, the first kNamedFailures keys one a line, and a line counting the others.
+void AppendNamedKeys(std::string& message, const char* heading, const std::vector<std::string>& keys,
+                     const char* rest) {
+    if (keys.empty()) return;
+    message += "\r\n";
+    message += heading;
+    const std::size_t named = std::min(keys.size(), kNamedFailures);
+    for (std::size_t i = 0; i < named; ++i) message += "\r\n" + keys[i];
+    if (named < keys.size()) message += "\r\n……另有 " + std::to_string(keys.size() - named) + " " + rest;
+}
+
 }  // namespace
 
 bool ForceDirectories(Platform& platform, std::string path) {
@@ -41,16 +52,11 @@ bool ForceDirectories(Platform& platform, std::string path) {
     return true;
 }
 
-std::string CompletionMessage(const std::vector<std::string>& uncopiedKeys) {
+std::string CompletionMessage(const std::vector<std::string>& uncopiedKeys,
+                              const std::vector<std::string>& notStartedKeys) {
     std::string message = kRepairDoneMessage;
-    if (uncopiedKeys.empty()) return message;
-    message += "\r\n";
-    message += kCopyFailuresHeading;
-    const std::size_t named = std::min(uncopiedKeys.size(), kNamedCopyFailures);
-    for (std::size_t i = 0; i < named; ++i) message += "\r\n" + uncopiedKeys[i];
-    if (named < uncopiedKeys.size()) {
-        message += "\r\n……另有 " + std::to_string(uncopiedKeys.size() - named) + " 个文件未能复制";
-    }
+    AppendNamedKeys(message, kCopyFailuresHeading, uncopiedKeys, kCopyFailuresRest);
+    AppendNamedKeys(message, kStartFailuresHeading, notStartedKeys, kStartFailuresRest);
     return message;
 }
 
@@ -77,7 +83,7 @@ void RunRepair(RunHost& host, Platform& platform) {
 
     host.SetProgressMax(static_cast<int>(keys.size()) - 1);  // an empty list is refused here
     const std::string utility = RegistrationUtility(platform);
-    std::vector<std::string> uncopiedKeys;
+    std::vector<std::string> uncopiedKeys, notStartedKeys;
     for (std::size_t i = 0; i < keys.size(); ++i) {
         host.SetProgressPosition(static_cast<int>(i));
         const RepairAction action =
@@ -87,10 +93,12 @@ void RunRepair(RunHost& host, Platform& platform) {
             uncopiedKeys.push_back(keys[i]);
         }
         // Registered even when the copy failed: an older file already in place is registered where it is.
-        if (!utility.empty()) platform.StartHidden(utility, action.command);
+        // Without a system folder there is no utility to start, and the file stays unregistered as well.
+        if (utility.empty() || !platform.StartHidden(utility, action.command))
+            notStartedKeys.push_back(keys[i]);
     }
 
-    host.ShowMessage(CompletionMessage(uncopiedKeys));
+    host.ShowMessage(CompletionMessage(uncopiedKeys, notStartedKeys));
     host.Close();
 }
 

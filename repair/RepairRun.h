@@ -29,17 +29,24 @@ public:
 
 inline constexpr char kRepairDoneMessage[] = "修复完毕";
 inline constexpr char kCopyFailuresHeading[] = "以下文件未能复制：";
-// The message names this many uncopied files at most, so that its dialog stays on a small screen; a last
-// line counts the rest.
-inline constexpr std::size_t kNamedCopyFailures = 20;
+inline constexpr char kCopyFailuresRest[] = "个文件未能复制";
+// Files whose registration could not be started (the system refused to start the utility, or there was
+// no system folder to find it in): they stay unregistered.
+inline constexpr char kStartFailuresHeading[] = "以下文件的注册程序未能启动：";
+inline constexpr char kStartFailuresRest[] = "个文件的注册程序未能启动";
+// The message names this many files of each list at most, so that its dialog stays on a small screen; a
+// last line counts the rest.
+inline constexpr std::size_t kNamedFailures = 20;
 
 // Makes `path` and every missing folder above it. Returns false when a folder could not be made.
 // Throws the "cannot create directory" error when the chain of parents runs out into an empty path.
 bool ForceDirectories(Platform& platform, std::string path);
 
 // The completion message: "修复完毕", followed by the keys of the files that could not be copied, one a
-// line, the first kNamedCopyFailures of them and then "……另有 N 个文件未能复制" for the N others.
-std::string CompletionMessage(const std::vector<std::string>& uncopiedKeys);
+// line, the first kNamedFailures of them and then "……另有 N 个文件未能复制" for the N others; then
+// in the same way the keys of the files whose registration could not be started.
+std::string CompletionMessage(const std::vector<std::string>& uncopiedKeys,
+                              const std::vector<std::string>& notStartedKeys);
 
 // The whole run. Throws the errors that end it early; the caller shows them.
 void RunRepair(RunHost& host, Platform& platform);

@@ -93,7 +93,7 @@ std::string Win32Platform::SystemDirectory() {
     return (length == 0 || length >= sizeof buffer) ? std::string() : std::string(buffer, length);
 }
 
-void Win32Platform::StartHidden(const std::string& program, const std::string& commandLine) {
+bool Win32Platform::StartHidden(const std::string& program, const std::string& commandLine) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -109,7 +109,9 @@ void Win32Platform::StartHidden(const std::string& program, const std::string& c
         // Nothing waits for the registration; it runs on by itself.
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
+        return true;
     }
+    return false;
 }
 
 }  // namespace repair

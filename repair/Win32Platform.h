@@ -21,7 +21,7 @@ public:
                              std::size_t bufferSize) override;
     CopyResult CopyFileNoReplace(const std::string& source, const std::string& destination) override;
     std::string SystemDirectory() override;
-    void StartHidden(const std::string& program, const std::string& commandLine) override;
+    bool StartHidden(const std::string& program, const std::string& commandLine) override;
 
 private:
     text::LeadBytes lead_;

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cwchar>
 #include <functional>
 #include <optional>
 #include <stdexcept>
@@ -255,6 +256,30 @@ inline void EndProcess(PROCESS_INFORMATION& process, UINT code = 99) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     process = {};
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The completion message
+
+// The line above the files whose registration the system did not start, and the last line after twenty
+// of them, "……另有 N " followed by the rest's words, that counts the others.
+constexpr wchar_t kNotStartedHeading[] = L"以下文件的注册程序未能启动：";
+constexpr wchar_t kMoreFiles[] = L"……另有 ";
+
+// How many files the message says had their registration not started: the names under that heading and
+// the count after them.
+inline std::size_t NotStartedCount(const std::wstring& message) {
+    const std::size_t heading = message.find(kNotStartedHeading);
+    if (heading == std::wstring::npos) return 0;
+    const std::wstring more = kMoreFiles;
+    std::size_t count = 0;
+    for (std::size_t at = message.find(L"\r\n", heading); at != std::wstring::npos;) {
+        const std::size_t next = message.find(L"\r\n", at + 2);
+        const std::wstring line = message.substr(at + 2, next == std::wstring::npos ? next : next - at - 2);
+        count += line.rfind(more, 0) == 0 ? std::wcstoul(line.c_str() + more.size(), nullptr, 10) : 1;
+        at = next;
+    }
+    return count;
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -60,7 +60,10 @@ public:
         return repair::CopyResult::Failed;
     }
     std::string SystemDirectory() override { return Unexpected(); }
-    void StartHidden(const std::string&, const std::string&) override { Unexpected(); }
+    bool StartHidden(const std::string&, const std::string&) override {
+        Unexpected();
+        return false;
+    }
 
 private:
     void Asked(const std::string& path) {

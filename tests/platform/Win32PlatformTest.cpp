@@ -150,8 +150,9 @@ TEST(Win32Platform, StartedCommandIsNotAwaited) {
     const std::string logger = root + "\\slow.exe";
     ASSERT_TRUE(CopyFileA(g_commandLogger.c_str(), logger.c_str(), FALSE)) << g_commandLogger;
     SetEnvironmentVariableA("COMMAND_LOGGER_DELAY_MS", "15000");
-    platform.StartHidden(logger, "regsvr32 \"C:\\x y\\a.dll\" -s");
+    EXPECT_TRUE(platform.StartHidden(logger, "regsvr32 \"C:\\x y\\a.dll\" -s"));
     SetEnvironmentVariableA("COMMAND_LOGGER_DELAY_MS", nullptr);
+    EXPECT_FALSE(platform.StartHidden(root + "\\missing.exe", "regsvr32 \"C:\\x y\\a.dll\" -s"));
     // Had the start waited, the logger would have written its line before returning.
     EXPECT_FALSE(Exists(logger + ".log"));
     for (int i = 0; i < 120 && !Exists(logger + ".log"); ++i) Sleep(1000);

@@ -61,8 +61,10 @@ std::string FakePlatform::SystemDirectory() {
     return systemDirectory;
 }
 
-void FakePlatform::StartHidden(const std::string& program, const std::string& commandLine) {
-    journal_.push_back((startsRefused ? "Start refused " : "Start ") + program + " | " + commandLine);
+bool FakePlatform::StartHidden(const std::string& program, const std::string& commandLine) {
+    const bool refused = startsRefused || refusedCommandLines.count(commandLine) != 0;
+    journal_.push_back((refused ? "Start refused " : "Start ") + program + " | " + commandLine);
+    return !refused;
 }
 
 void FakeHost::SetProgressMax(int maximum) {

@@ -26,6 +26,7 @@ public:
     std::set<std::string> unmakableDirectories;  // MakeDirectory fails for these
     std::set<std::string> deniedDestinations;    // copies to these are refused access
     bool startsRefused = false;                  // no command can be started (journalled as refused)
+    std::set<std::string> refusedCommandLines;   // these commands cannot be started
     std::string modulePath = "C:\\Tools\\MdacRepair.exe";
     std::string systemDirectory = "C:\\WINDOWS\\system32";
 
@@ -40,7 +41,7 @@ public:
                              std::size_t bufferSize) override;
     repair::CopyResult CopyFileNoReplace(const std::string& source, const std::string& destination) override;
     std::string SystemDirectory() override;
-    void StartHidden(const std::string& program, const std::string& commandLine) override;
+    bool StartHidden(const std::string& program, const std::string& commandLine) override;
 
 private:
     bool ParentExists(const std::string& path) const;

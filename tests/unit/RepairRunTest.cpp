@@ -338,31 +338,41 @@ TEST(CompletionMessage, ListsUncopiedFilesAfterTheFirstLine) {
               4);
 }
 
-// The message names at most twenty uncopied files; a last line counts the others.
-TEST(CompletionMessage, NamesAtMostTwentyFiles) {
-    const auto keys = [](int count) {
+// The message names at most twenty files of each list, uncopied and not started; a last line counts the
+// others of that list.
+TEST(CompletionMessage, NamesAtMostTwentyFilesOfEachList) {
+    const auto keys = [](const char* stem, int count) {
         std::vector<std::string> keys;
-        for (int i = 1; i <= count; ++i) keys.push_back(std::string("f").append(std::to_string(i)) + ".dll");
+        for (int i = 1; i <= count; ++i) keys.push_back(stem + std::to_string(i) + ".dll");
         return keys;
     };
-    const auto lines = [](int first, int last) {
+    const auto lines = [](const char* stem, int first, int last) {
         std::string text;
-        for (int i = first; i <= last; ++i) text.append("\r\nf").append(std::to_string(i)).append(".dll");
+        for (int i = first; i <= last; ++i)
+            text.append("\r\n").append(stem).append(std::to_string(i)).append(".dll");
         return text;
     };
     const std::string head = "修复完毕\r\n以下文件未能复制：";
+    const std::string notStarted = "\r\n以下文件的注册程序未能启动：";
     const struct {
-        int failures;
+        int uncopied, notStarted;
         std::string message;
     } cases[] = {
-        {0, "修复完毕"},
-        {1, head + "\r\nf1.dll"},
-        {20, head + lines(1, 20)},
-        {21, head + lines(1, 20) + "\r\n……另有 1 个文件未能复制"},
-        {80, head + lines(1, 20) + "\r\n……另有 60 个文件未能复制"},
+        {0, 0, "修复完毕"},
+        {1, 0, head + "\r\nf1.dll"},
+        {20, 0, head + lines("f", 1, 20)},
+        {21, 0, head + lines("f", 1, 20) + "\r\n……另有 1 个文件未能复制"},
+        {80, 0, head + lines("f", 1, 20) + "\r\n……另有 60 个文件未能复制"},
+        {0, 1, "修复完毕" + notStarted + "\r\nr1.dll"},
+        {0, 20, "修复完毕" + notStarted + lines("r", 1, 20)},
+        {2, 1, head + lines("f", 1, 2) + notStarted + "\r\nr1.dll"},
+        {21, 23,
+         head + lines("f", 1, 20) + "\r\n……另有 1 个文件未能复制" + notStarted + lines("r", 1, 20) +
+             "\r\n……另有 3 个文件的注册程序未能启动"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(repair::CompletionMessage(keys(c.failures)), c.message) << c.failures << " failures";
+        EXPECT_EQ(repair::CompletionMessage(keys("f", c.uncopied), keys("r", c.notStarted)), c.message)
+            << c.uncopied << " uncopied, " << c.notStarted << " not started";
     }
 }
 
@@ -404,6 +414,7 @@ TEST(RepairRun, FaultsOfThePlatform) {
                                                    "D:\\d.dll"};
     const std::string done = "修复完毕";
     const std::string uncopied = "修复完毕\r\n以下文件未能复制：";
+    const std::string notStarted = "\r\n以下文件的注册程序未能启动：";
     struct Case {
         const char* name;
         std::function<void(fakes::FakePlatform&)> inject;
@@ -473,13 +484,19 @@ TEST(RepairRun, FaultsOfThePlatform) {
          4},
         {"no command can be started",
          [](fakes::FakePlatform& p) { p.startsRefused = true; },
-         done,
+         done + notStarted + "\r\na.dll\r\nb.dll\r\nc.dll\r\nd.dll",
          {0, 1, 2, 3},
          allMade,
          4},
-        {"no system directory",
+        {"one start refused",
+         [&](fakes::FakePlatform& p) { p.refusedCommandLines = {"regsvr32 \"" + destinations[2] + "\" -s"}; },
+         done + notStarted + "\r\nc.dll",
+         {0, 1, 2, 3},
+         allMade,
+         4},
+        {"no system directory: no utility to start",
          [](fakes::FakePlatform& p) { p.systemDirectory.clear(); },
-         done,
+         done + notStarted + "\r\na.dll\r\nb.dll\r\nc.dll\r\nd.dll",
          {0, 1, 2, 3},
          allMade,
          0},
@@ -491,7 +508,7 @@ TEST(RepairRun, FaultsOfThePlatform) {
              p.deniedDestinations = {destinations[3]};
              p.startsRefused = true;
          },
-         uncopied + "\r\na.dll\r\nb.dll\r\nd.dll",
+         uncopied + "\r\na.dll\r\nb.dll\r\nd.dll" + notStarted + "\r\na.dll\r\nb.dll\r\nc.dll\r\nd.dll",
          {},
          allMade,
          4},
@@ -529,7 +546,9 @@ TEST(RepairRun, FaultsOfThePlatform) {
         EXPECT_EQ(m.host.progressMax, static_cast<int>(entries) - 1);
         EXPECT_EQ(copies, static_cast<int>(entries)) << "every entry's copy is tried";
         EXPECT_EQ(starts, c.starts);
-        EXPECT_EQ(refused, m.platform.startsRefused ? c.starts : 0);
+        EXPECT_EQ(refused, m.platform.startsRefused
+                               ? c.starts
+                               : static_cast<int>(m.platform.refusedCommandLines.size()));
         for (std::size_t i = 0; i < keys.size(); ++i) {
             const bool expected =
                 std::find(c.copied.begin(), c.copied.end(), static_cast<int>(i)) != c.copied.end();
