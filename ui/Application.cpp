@@ -27,10 +27,20 @@ bool IsShownWindowOf(HWND window, HWND application) {
            GetAncestor(window, GA_ROOTOWNER) == application;
 }
 
+// The path of a loaded module (the program file's for null); empty when the system names none.
 std::string ModuleFilePath(HMODULE module) {
     char path[MAX_PATH + 1] = {};
     GetModuleFileNameA(module, path, MAX_PATH);
     return path;
+}
+
+// The module whose image holds `address`, or null: a loaded module is one allocation starting at its
+// handle, so the allocation the address lies in names it. Windows 2000 has no GetModuleHandleExA.
+HMODULE ModuleHolding(const void* address) {
+    MEMORY_BASIC_INFORMATION region{};
+    if (address == nullptr || VirtualQuery(address, &region, sizeof region) == 0) return nullptr;
+    if (region.Type != MEM_IMAGE) return nullptr;
+    return static_cast<HMODULE>(region.AllocationBase);
 }
 
 // The class name the start-up box shows for an error that is not one of the program's own.
@@ -200,21 +210,19 @@ void ShowStartupFailure(const std::exception& error) {
     const auto* own = dynamic_cast<const repair::Error*>(&error);
     const void* raisedAt = own != nullptr ? own->RaisedAt() : nullptr;
 
-    HMODULE module = nullptr;
     std::uint32_t offset = 0;
-    if (raisedAt != nullptr &&
-        GetModuleHandleExA(
-            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-            static_cast<LPCSTR>(raisedAt), &module) &&
-        module != nullptr) {
+    std::string modulePath;
+    if (const HMODULE module = ModuleHolding(raisedAt)) {
+        modulePath = ModuleFilePath(module);
         offset = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(raisedAt) -
                                             reinterpret_cast<std::uintptr_t>(module));
-    } else {
+    }
+    if (modulePath.empty()) {
         // An address in no module is told as the program file's, less the usual start of its code.
-        module = GetModuleHandleA(nullptr);
+        modulePath = ModuleFilePath(nullptr);
         offset = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(raisedAt) - 0x1000);
     }
-    const std::string moduleName(FileNameOf(ModuleFilePath(module), lead));
+    const std::string moduleName(FileNameOf(modulePath, lead));
     const std::string text = StartupFailureText(ClassNameOf(error), moduleName, offset, MessageOf(error));
     MessageBoxA(nullptr, text.c_str(), kStartupFailureCaption, MB_TASKMODAL | MB_ICONSTOP | MB_OK);
 }

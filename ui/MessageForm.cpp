@@ -1,8 +1,10 @@
 #include "ui/MessageForm.h"
 
+#include <string_view>
 #include <vector>
 
 #include "repair/Errors.h"
+#include "repair/Win32Platform.h"
 #include "ui/Application.h"
 #include "ui/Measure.h"
 #include "ui/ModalScope.h"
@@ -31,8 +33,8 @@ public:
     void ShowModal(HINSTANCE instance, HWND owner) {
         RegisterWindowClass(instance, kMessageFormClass, 0, nullptr,
                             reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
-        const HFONT font =
-            font_ != nullptr ? font_.get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+        font_ = ownFont_ != nullptr ? ownFont_.get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+        const HFONT font = font_;
         const MessageLayout layout = Measure(font);
 
         RECT frame{0, 0, layout.clientWidth, layout.clientHeight};
@@ -49,10 +51,10 @@ public:
             return;
         }
 
+        // The label keeps the message as its text and draws the lines measured here (WM_DRAWITEM).
         const Box& t = layout.text;
-        HWND label =
-            CreateWindowExA(0, "STATIC", text_.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, t.left,
-                            t.top, t.width, t.height, window_, nullptr, instance, nullptr);
+        HWND label = CreateWindowExA(0, "STATIC", text_.c_str(), WS_CHILD | WS_VISIBLE | SS_OWNERDRAW, t.left,
+                                     t.top, t.width, t.height, window_, nullptr, instance, nullptr);
         const Box& b = layout.buttons.front();
         HWND button =
             CreateWindowExA(0, "BUTTON", kOkCaption, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
@@ -74,10 +76,24 @@ public:
     }
 
 private:
-    MessageLayout Measure(HFONT font) const {
+    // Word wrap within half the screen, a word longer than that broken between characters: the lines
+    // are measured and drawn from the same text, in the same font.
+    static constexpr UINT kTextFormat = DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX;
+
+    MessageLayout Measure(HFONT font) {
         const SIZE alphabet = TextExtent(font, kAlphabet);
-        const RECT text = TextBounds(font, text_.c_str(), DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX,
-                                     GetSystemMetrics(SM_CXSCREEN) / 2);
+        const int lineWidth = GetSystemMetrics(SM_CXSCREEN) / 2;
+        {
+            const ScreenDC screen(font);
+            laidOut_ = BreakLongWords(text_, lineWidth, repair::ThreadCodePageLeadBytes(),
+                                      [&screen](std::string_view piece) {
+                                          SIZE size{};
+                                          GetTextExtentPoint32A(screen.Handle(), piece.data(),
+                                                                static_cast<int>(piece.size()), &size);
+                                          return static_cast<int>(size.cx);
+                                      });
+        }
+        const RECT text = TextBounds(font, laidOut_.c_str(), kTextFormat, lineWidth);
         const RECT caption = TextBounds(font, kOkCaption, DT_SINGLELINE);
 
         MessageMeasures measures;
@@ -86,6 +102,10 @@ private:
         measures.textHeight = text.bottom - text.top;
         measures.captionWidth = caption.right - caption.left;
         measures.buttonCount = 1;
+        // The frame and caption take their share of the screen's height.
+        RECT frame{0, 0, 0, 0};
+        AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+        measures.maxClientHeight = GetSystemMetrics(SM_CYSCREEN) - (frame.bottom - frame.top);
         return LayOutMessage(measures);
     }
 
@@ -140,8 +160,22 @@ private:
         CloseClipboard();
     }
 
+    // Draws the label as a static text control would, with the message's laid-out lines.
+    void DrawLabel(const DRAWITEMSTRUCT& item) const {
+        FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
+        const HGDIOBJ previous = SelectObject(item.hDC, font_);
+        SetTextColor(item.hDC, GetSysColor(COLOR_WINDOWTEXT));
+        SetBkColor(item.hDC, GetSysColor(COLOR_BTNFACE));
+        RECT bounds = item.rcItem;
+        DrawTextA(item.hDC, laidOut_.c_str(), -1, &bounds, kTextFormat);
+        SelectObject(item.hDC, previous);
+    }
+
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
         switch (message) {
+            case WM_DRAWITEM:
+                DrawLabel(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+                return TRUE;
             case WM_COMMAND:
                 // The one button is both the default (Enter) and the cancel button (Esc).
                 if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) done_ = true;
@@ -158,7 +192,9 @@ private:
 
     std::string caption_;
     std::string text_;
-    OwnedFont font_{CreateMessageFont()};  // null when the system names none: the stock GUI font then
+    OwnedFont ownFont_{CreateMessageFont()};  // null when the system names none: the stock GUI font then
+    HFONT font_ = nullptr;                    // the font the dialog shows its text and button in
+    std::string laidOut_;                     // the message with its over-long words broken
     bool done_ = false;
 };
 

@@ -50,17 +50,64 @@ MessageLayout LayOutMessage(const MessageMeasures& m) {
     const int count = std::max(m.buttonCount, 0);
     const int rowWidth = count == 0 ? 0 : count * buttonWidth + (count - 1) * buttonSpacing;
 
+    int textHeight = m.textHeight;
+    const int textRoom = m.maxClientHeight - (buttonHeight + verticalSpacing + 2 * verticalMargin);
+    if (m.maxClientHeight > 0 && textHeight > textRoom && y > 0) textHeight = std::max(textRoom / y, 1) * y;
+
     MessageLayout layout;
     layout.clientWidth = std::max(m.textWidth, rowWidth) + 2 * horizontalMargin;
-    layout.clientHeight = m.textHeight + buttonHeight + verticalSpacing + 2 * verticalMargin;
-    layout.text = Box{horizontalMargin, verticalMargin, m.textWidth, m.textHeight};
-    const int rowTop = m.textHeight + verticalMargin + verticalSpacing;
+    layout.clientHeight = textHeight + buttonHeight + verticalSpacing + 2 * verticalMargin;
+    layout.text = Box{horizontalMargin, verticalMargin, m.textWidth, textHeight};
+    const int rowTop = textHeight + verticalMargin + verticalSpacing;
     int left = (layout.clientWidth - rowWidth) / 2;
     for (int i = 0; i < count; ++i) {
         layout.buttons.push_back(Box{left, rowTop, buttonWidth, buttonHeight});
         left += buttonWidth + buttonSpacing;
     }
     return layout;
+}
+
+namespace {
+
+// Where word wrap may end a line.
+bool IsWordSeparator(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+}  // namespace
+
+std::string BreakLongWords(std::string_view message, int lineWidth, const text::LeadBytes& lead,
+                           const TextWidthFunction& width) {
+    std::string laidOut;
+    laidOut.reserve(message.size());
+    std::size_t start = 0;
+    while (start < message.size()) {
+        if (IsWordSeparator(message[start])) {
+            laidOut += message[start++];
+            continue;
+        }
+        std::size_t end = start;
+        while (end < message.size() && !IsWordSeparator(message[end]))
+            end = text::NextChar(message, end, lead);
+        const std::string_view word = message.substr(start, end - start);
+        start = end;
+        if (width(word) <= lineWidth) {
+            laidOut += word;
+            continue;
+        }
+        for (std::size_t piece = 0; piece < word.size();) {
+            std::size_t pieceEnd = text::NextChar(word, piece, lead);
+            while (pieceEnd < word.size()) {
+                const std::size_t next = text::NextChar(word, pieceEnd, lead);
+                if (width(word.substr(piece, next - piece)) > lineWidth) break;
+                pieceEnd = next;
+            }
+            if (piece > 0) laidOut += "\r\n";
+            laidOut += word.substr(piece, pieceEnd - piece);
+            piece = pieceEnd;
+        }
+    }
+    return laidOut;
 }
 
 std::string MessageClipboardText(std::string_view caption, std::string_view message,

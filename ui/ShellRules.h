@@ -62,6 +62,7 @@ struct MessageMeasures {
     int textHeight = 0;
     int captionWidth = 0;  // the widest button caption, on one line
     int buttonCount = 1;
+    int maxClientHeight = 0;  // the most the screen leaves for the client area; 0 for no limit
 };
 
 struct MessageLayout {
@@ -71,7 +72,18 @@ struct MessageLayout {
     std::vector<Box> buttons;
 };
 
+// A text taller than the screen leaves room for keeps only the whole lines (of height Y) that fit.
 MessageLayout LayOutMessage(const MessageMeasures& measures);
+
+// The width in pixels of a text drawn on one line in the message font.
+using TextWidthFunction = std::function<int(std::string_view)>;
+
+// The message as the dialog lays it out: every word (a run without blank, tab or line break) wider
+// than `lineWidth` gets a line break (CR LF) between two of its characters wherever the next character
+// would make the piece wider, so that word wrap within `lineWidth` never leaves a line wider. A piece
+// holds at least one character; a double-byte character is never split. The rest is unchanged.
+std::string BreakLongWords(std::string_view message, int lineWidth, const text::LeadBytes& lead,
+                           const TextWidthFunction& width);
 
 // The text Ctrl+C copies from the dialog: divider, caption, divider, message, divider, the button
 // captions without "&" each followed by three blanks, divider; the divider is 27 "-". Lines end in CR LF.

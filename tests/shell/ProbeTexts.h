@@ -4,11 +4,14 @@
 namespace probe {
 
 inline constexpr char kShortMessage[] = "修复完毕";
-// Wider than half the screen, so that it wraps; with a tab, line breaks and an "&" shown as it is.
+// Wider than half the screen, so that it wraps; with a tab, line breaks and an "&" shown as it is, and a
+// key without a blank, of letters and double-byte characters, wider than half the screen on its own.
 inline constexpr char kLongMessage[] =
     "修复完毕\r\n以下文件未能复制：\r\nmsado15.dll\tA&B\r\n"
     "This line is long enough to be wrapped by the dialog at half the width of the screen, since no "
-    "message dialog should grow wider than that however long a single line of its text may be.";
+    "message dialog should grow wider than that however long a single line of its text may be.\r\n"
+    "组件\\数据源\\ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789数据源数据源数据源"
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789数据源数据源数据源.dll";
 
 inline constexpr char kErrorLetter[] = "Access denied";
 inline constexpr char kErrorDot[] = "已完成.";

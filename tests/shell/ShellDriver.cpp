@@ -11,6 +11,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tests/shell/ProbeTexts.h"
@@ -206,8 +207,15 @@ ui::MessageLayout ExpectedLayout(const char* text) {
     HGDIOBJ previous = SelectObject(dc, font);
     SIZE alphabet{};
     GetTextExtentPoint32A(dc, ui::kAlphabet, 52, &alphabet);
-    RECT textRect{0, 0, GetSystemMetrics(SM_CXSCREEN) / 2, 0};
-    DrawTextA(dc, text, -1, &textRect, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+    const int lineWidth = GetSystemMetrics(SM_CXSCREEN) / 2;
+    const std::string laidOut =
+        ui::BreakLongWords(text, lineWidth, text::LeadBytes::CodePage936(), [dc](std::string_view piece) {
+            SIZE size{};
+            GetTextExtentPoint32A(dc, piece.data(), static_cast<int>(piece.size()), &size);
+            return static_cast<int>(size.cx);
+        });
+    RECT textRect{0, 0, lineWidth, 0};
+    DrawTextA(dc, laidOut.c_str(), -1, &textRect, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
     RECT captionRect{};
     DrawTextA(dc, "确定", -1, &captionRect, DT_CALCRECT | DT_SINGLELINE);
     SelectObject(dc, previous);
@@ -415,7 +423,7 @@ void DialogRun(const std::string& probeProgram) {
     const ui::Box text = ChildBox(dialog, FindWindowExA(dialog, nullptr, "STATIC", nullptr));
     Check(
         text.width <= GetSystemMetrics(SM_CXSCREEN) / 2 && text.height > 4 * ExpectedLayout("X").text.height,
-        "long message wraps within half the screen width");
+        "long message, its word longer than the line too, wraps within half the screen width");
     Press(dialog, VK_ESCAPE);
     Check(WaitHidden(dialog), "Esc dismisses the message dialog");
 

@@ -84,6 +84,7 @@ TEST(MessageDialog, Layout) {
         int alphabetWidth, alphabetHeight, textWidth, textHeight, captionWidth;
         int clientWidth, clientHeight;
         ui::Box text, button;
+        int maxClientHeight = 0;
     };
     // X = 7 (364/52), Y = 13: margins 14 and 13, spacing 16, button 88 x 23 (50*7/4 = 87.5 rounds up).
     // X = 6 (337/52 = 6.48 rounds down), Y = 12: margins 12 and 12, spacing 15, button 75 x 21.
@@ -128,6 +129,28 @@ TEST(MessageDialog, Layout) {
          24 + 21 + 15 + 24,
          {12, 12, 200, 24},
          {(224 - 75) / 2, 24 + 12 + 15, 75, 21}},
+        {"text that just fits the screen stays whole",
+         364,
+         13,
+         300,
+         39,
+         24,
+         328,
+         39 + 65,
+         {14, 13, 300, 39},
+         {(328 - 88) / 2, 39 + 13 + 16, 88, 23},
+         39 + 65},
+        {"text taller than the screen keeps the whole lines that fit (935 / 13 = 71)",
+         364,
+         13,
+         300,
+         2600,
+         24,
+         328,
+         71 * 13 + 65,
+         {14, 13, 300, 71 * 13},
+         {(328 - 88) / 2, 71 * 13 + 13 + 16, 88, 23},
+         1000},
     };
     for (const Case& c : cases) {
         ui::MessageMeasures m;
@@ -135,6 +158,7 @@ TEST(MessageDialog, Layout) {
         m.textWidth = c.textWidth;
         m.textHeight = c.textHeight;
         m.captionWidth = c.captionWidth;
+        m.maxClientHeight = c.maxClientHeight;
         const ui::MessageLayout layout = ui::LayOutMessage(m);
         EXPECT_EQ(layout.clientWidth, c.clientWidth) << c.name;
         EXPECT_EQ(layout.clientHeight, c.clientHeight) << c.name;
@@ -142,6 +166,36 @@ TEST(MessageDialog, Layout) {
         ASSERT_EQ(layout.buttons.size(), 1u) << c.name;
         EXPECT_EQ(layout.buttons[0], c.button) << c.name;
     }
+}
+
+TEST(MessageDialog, WordsLongerThanTheLineBreakBetweenCharacters) {
+    struct Case {
+        const char* name;
+        std::string message;
+        int lineWidth;
+        std::string laidOut;
+    };
+    // One pixel a byte: a double-byte character is two wide.
+    const Case cases[] = {
+        {"words that fit stay, even one as wide as the line", "ab cdef\r\ng", 4, "ab cdef\r\ng"},
+        {"a longer word is cut where the line ends", "abcdefghij", 4, "abcd\r\nefgh\r\nij"},
+        {"only the long word, separators kept", "x\tabcdef\r\ny z", 4, "x\tabcd\r\nef\r\ny z"},
+        {"double-byte word, between characters", "修复完毕文件", 4, "修复\r\n完毕\r\n文件"},
+        {"mixed: a character that would cross the line begins the next piece", "a修复b", 4, "a修\r\n复b"},
+        {"a character wider than the line stands alone", "修复", 1, "修\r\n复"},
+        {"trail byte 5C stays with its character", std::string("ab") + kTrail5C + kTrail5C, 3,
+         std::string("ab\r\n") + kTrail5C + "\r\n" + kTrail5C},
+        {"empty", "", 4, ""},
+    };
+    const auto bytes = [](std::string_view piece) { return static_cast<int>(piece.size()); };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ui::BreakLongWords(c.message, c.lineWidth, LeadBytes::CodePage936(), bytes), c.laidOut)
+            << c.name;
+    }
+    // Read byte by byte, the same word is cut inside its characters.
+    EXPECT_EQ(ui::BreakLongWords("a修复b", 4, LeadBytes::SingleByte(), bytes),
+              "a\xD0\xDE\xB8\r\n\xB4"
+              "b");
 }
 
 TEST(MessageDialog, TwoButtonsAreSpacedAndCentred) {
