@@ -2,7 +2,8 @@
 // reporting, waiting on a condition, files and folders in the prefix (Unix paths reached through drive
 // Z:), starting and ending programs, finding their windows and reading their texts, and putting the
 // stand-in regsvr32 in the system's place and back. The runner of scripts/run, the end-to-end driver, the
-// benchmark driver and the stand-in regsvr32, all 64-bit programs, share it.
+// benchmark driver and the stand-in regsvr32, all 64-bit programs, share it; the runner is also built
+// as a 32-bit program for 32-bit prefixes.
 //
 // Failures the caller cannot go on after are thrown as outside::Failure.
 #pragma once
@@ -302,22 +303,33 @@ inline std::wstring TextOf(HWND window) {
     return std::wstring(text, std::min<DWORD_PTR>(copied, 2047));
 }
 
+// A search of windows of one class: those of one process, or the children of one window. The callbacks
+// are the system's (stdcall in a 32-bit program), hence named functions rather than lambdas.
+struct WindowSearch {
+    DWORD processId;
+    HWND parent;
+    const std::wstring* className;
+    std::vector<HWND> found;
+};
+
+inline BOOL CALLBACK CollectTopWindow(HWND window, LPARAM data) {
+    auto& s = *reinterpret_cast<WindowSearch*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == s.processId && ClassOf(window) == *s.className) s.found.push_back(window);
+    return TRUE;
+}
+
+inline BOOL CALLBACK CollectChild(HWND window, LPARAM data) {
+    auto& s = *reinterpret_cast<WindowSearch*>(data);
+    if (GetParent(window) == s.parent && ClassOf(window) == *s.className) s.found.push_back(window);
+    return TRUE;
+}
+
 // The process's top-level windows of that class, shown or not.
 inline std::vector<HWND> TopWindowsOf(DWORD processId, const std::wstring& className) {
-    struct Search {
-        DWORD processId;
-        const std::wstring* className;
-        std::vector<HWND> found;
-    } search{processId, &className, {}};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(data);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == s.processId && ClassOf(window) == *s.className) s.found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{processId, nullptr, &className, {}};
+    EnumWindows(CollectTopWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -331,19 +343,8 @@ inline HWND ShownWindowOf(DWORD processId, const std::wstring& className) {
 
 // The window's own children of that class (not their children).
 inline std::vector<HWND> ChildrenOf(HWND parent, const std::wstring& className) {
-    struct Search {
-        HWND parent;
-        const std::wstring* className;
-        std::vector<HWND> found;
-    } search{parent, &className, {}};
-    EnumChildWindows(
-        parent,
-        [](HWND window, LPARAM data) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(data);
-            if (GetParent(window) == s.parent && ClassOf(window) == *s.className) s.found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{0, parent, &className, {}};
+    EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
