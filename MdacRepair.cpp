@@ -53,6 +53,8 @@ void CloseLibrarySearchPath(const repair::WindowsVersion& version) {
     const UINT errorMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     const auto loadFromSystem = [&system](const char* library) {
         // Searched from the system folder onwards, so that what the library imports comes from there too.
+        // Never freed: it is to stay loaded for the program's whole life.
+        // cppcheck-suppress leakReturnValNotUsed ; kept loaded on purpose
         LoadLibraryExA((system + "\\" + library).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     };
     // Dependencies first, so that each library finds what it imports already loaded.

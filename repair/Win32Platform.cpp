@@ -55,7 +55,7 @@ std::string Win32Platform::ModulePath() {
     // ERROR_INSUFFICIENT_BUFFER from Vista on, without either on XP. Only a shorter length is the whole
     // path, on every system; otherwise read again into a larger buffer. No path is longer than 32767
     // characters, two bytes each at most in the ANSI code page.
-    for (std::size_t size = MAX_PATH + 1; size <= 0x10000; size *= 2) {
+    for (std::size_t size = MAX_PATH + 1; size < 0x20000; size *= 2) {
         std::vector<char> buffer(size);
         const DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(size));
         if (length == 0) return {};

@@ -8,7 +8,7 @@ BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
     char path[MAX_PATH + 8] = {};
     const DWORD length = GetModuleFileNameA(self, path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return TRUE;
-    lstrcatA(path, ".loaded");
+    CopyMemory(path + length, ".loaded", sizeof ".loaded");
     const HANDLE file =
         CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
