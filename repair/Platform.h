@@ -43,8 +43,8 @@ public:
 
     // The system directory ("C:\Windows\system32"); empty when it cannot be read.
     virtual std::string SystemDirectory() = 0;
-    // Starts `program` with `commandLine`, hidden, in `program`'s own folder, without waiting for it; true when
-    // the system started it. What the started program then does is never learnt.
+    // Starts `program` with `commandLine`, hidden, in `program`'s own folder, without waiting for it;
+    // true when the system started it. What the started program then does is never learnt.
     virtual bool StartHidden(const std::string& program, const std::string& commandLine) = 0;
 };
 
