@@ -136,8 +136,9 @@ void SetOverride(const std::wstring& key, const std::wstring& value) {
     if (RegCreateKeyExW(HKEY_CURRENT_USER, kOverrides, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &overrides,
                         nullptr) != ERROR_SUCCESS)
         return;
+    const std::size_t bytes = (value.size() + 1) * sizeof(wchar_t);
     RegSetValueExW(overrides, key.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+                   static_cast<DWORD>(bytes));
     RegCloseKey(overrides);
 }
 
