@@ -17,22 +17,16 @@
 #include <cstring>
 #include <string>
 
+#include "tools/Outside.h"
 #include "repair/FileList.h"
 #include "repair/VersionTag.h"
 #include "repair/Win32Platform.h"
 
 namespace {
 
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
-    std::string result(size, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
-                        nullptr);
-    return result;
-}
+using outside::Utf8;
 
+// Lines go out as they are, without the C library's text mode adding a carriage return.
 void Say(const std::string& line) {
     const std::string text = line + "\n";
     DWORD written = 0;
