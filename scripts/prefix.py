@@ -1,9 +1,10 @@
 """What the scripts know of a Wine prefix: its kind, where its Windows paths lie on this machine, and which
 file names Wine has builtin DLLs of.
 
-    prefix.py builtins PREFIX RELEASE_FOLDER    prints "LIST:NAME" for each entry of the release's lists (LIST
-                                                xp or w7) whose destination's file name is one of Wine's
-                                                builtin DLLs
+    prefix.py builtins PREFIX RELEASE_FOLDER    prints "LIST:DESTINATION" for each entry of the release's lists
+                                                (LIST xp or w7) whose destination's file name is one of Wine's
+                                                builtin DLLs; DESTINATION as a 32-bit program of the prefix
+                                                names it
 """
 import os
 import pathlib
@@ -71,7 +72,7 @@ def carries_builtin_mark(path):
 
 
 def builtin_entries(prefix, release):
-    """"LIST:NAME" for each entry of the release's lists whose destination's file name (NAME) Wine has as a
+    """"LIST:DESTINATION" for each entry of the release's lists whose destination's file name Wine has as a
     builtin DLL: a file of that name among its builtin DLLs, or Wine's own copy of one at the destination."""
     names = {child.name.lower() for folder in builtin_folders() for child in folder.iterdir()}
     entries = []
@@ -80,7 +81,7 @@ def builtin_entries(prefix, release):
             target = destination(value, shared_folder(prefix))
             name = target.rpartition("\\")[2]
             if name.lower() in names or carries_builtin_mark(host_path(prefix, target)):
-                entries.append(f"{folder}:{name}")
+                entries.append(f"{folder}:{target}")
     return entries
 
 
