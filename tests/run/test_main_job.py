@@ -11,10 +11,11 @@ per run below; each row has a prefix of its own.
                   has a builtin DLL of, lists of its own, a destination in each shared folder) on a prefix where
                   one of its files was there before and registered: the report shows every file, whose code an
                   application loading it gets and its class (and a class naming that file through a
-                  REG_EXPAND_SZ value), and that file keeps its bytes; the file under
-                  Wine's name gets the override native,builtin, no other name does, so that its own class is
-                  registered and its code loaded, while a DLL of Wine's that the package does not hold still
-                  loads as Wine's builtin.
+                  REG_EXPAND_SZ value), and that file keeps its bytes; the file under Wine's name, whose
+                  destination holds Wine's own copy of that DLL, gets the override native,builtin, no other name
+                  does, and Wine's copy is removed and told, so that the package's file is put there, its own
+                  class registered and its code loaded, while a DLL of Wine's that the package does not hold is
+                  left as it was and still loads as Wine's builtin.
   own_package_win32  the same on a 32-bit prefix (WINEARCH=win32), where everything runs as a 32-bit program.
   broken_package  a package whose list names a missing file: refused with exit code 2, naming the file, before
                   the prefix's registry files or drive C: change; and a WINEPREFIX that is a folder of other
@@ -52,6 +53,8 @@ def load_run_report():
 
 
 run_report = load_run_report()
+sys.path.insert(0, str(ROOT / "scripts"))
+import prefix as wine_prefix  # noqa: E402  (the scripts' reading of a prefix)
 
 
 def installed_path(prefix, below):
@@ -164,13 +167,15 @@ def check_repair(build, prefix, arguments, folder, listed, others, run_name):
         code = "package's code" if state == "package's bytes" else "other code"
         check(destination.is_file() and destination.read_bytes().startswith(shipped),
               f"{run_name}: {entry} is at {windows_destination}")
+        # The row, then a line for each further class registered to the file.
         row = re.search(r"^\s*" + re.escape(entry) + r"\s+" + re.escape(windows_destination)
                         + r"\s+(package's bytes|other bytes|missing)"
-                        + r"\s+(package's code|other code|Wine's builtin|fails to load|not probed)\s+(\S+)",
-                        report, re.M)
-        check(row is not None and row.groups() == (state, code, clsid),
-              f"{run_name}: the report shows {entry} there with {state}, {code} and class {clsid} "
-              f"(found {row.groups() if row else None})")
+                        + r"\s+(package's code|other code|Wine's builtin|fails to load|not probed)\s+(\S+).*"
+                        + r"((?:\n[ \t]+\{.*)*)", report, re.M)
+        found = (row.group(1), row.group(2), [row.group(3)] + re.findall(r"\{\S+", row.group(4))) if row else None
+        check(found is not None and found[:2] == (state, code) and clsid in found[2],
+              f"{run_name}: the report shows {entry} there with {state}, {code} and class {clsid} among its "
+              f"classes (found {found})")
         check(servers32.get(clsid, "").lower() == windows_destination.lower(),
               f"{run_name}: class {clsid} is registered in the 32-bit view with server {windows_destination} "
               f"(found {servers32.get(clsid)!r})")
@@ -233,12 +238,12 @@ def lay_out_package(root, lists):
         (root / folder / "文件列表.ini").write_bytes(("\r\n".join(lines) + "\r\n").encode("gbk"))
 
 
-# The last w7 file has the name of a DLL Wine has a builtin of, in a folder where Wine put none; oledb32,
-# which Wine also has, is not the package's.
+# The last w7 file has the name of a DLL Wine has a builtin of, and goes where Wine put its own copy of
+# that DLL; oledb32, which Wine also has, is not the package's.
 OWN_W7 = [("甲组件.dll", "mdacado.dll", "路径\\ado\\甲组件.dll"),
           ("b.dll", "mdacrds.dll", "路径\\msadc\\rds-b.dll"),
           ("sub\\丙.dll", "数据访问.dll", "路径\\ole db\\丙.dll"),
-          ("msado15.dll", "mdacw7.dll", "路径\\msadc\\msado15.dll")]
+          ("msado15.dll", "mdacw7.dll", "路径\\ado\\msado15.dll")]
 OWN_XP = [("x.dll", "mdacw7.dll", "路径\\ado\\x.dll")]
 WINE_BUILTIN_OF_PACKAGE = "msado15"
 WINE_BUILTIN_NOT_HELD = "OLE DB\\oledb32.dll"
@@ -270,6 +275,12 @@ def own_package_row(build, scratch, arch):
     wine(prefix, "reg", "add", f"HKLM\\Software\\Classes\\CLSID\\{EXPANDED_CLASS}\\InprocServer32", "/ve", "/t",
          "REG_EXPAND_SZ", "/d", "%CommonProgramFiles%\\System\\" + below, "/reg:32", "/f")
     overrides_before = overrides(prefix)
+    # Wine put its own copy of the DLL at the destination of the file under its name.
+    wines_copy = shared + "\\" + OWN_W7[-1][2].replace("路径\\", "")
+    check(wine_prefix.carries_builtin_mark(run_report.host_path(prefix, wines_copy)),
+          f"{name}: Wine put its own copy at {wines_copy}")
+    wines_own = shared + "\\" + WINE_BUILTIN_NOT_HELD
+    wines_own_bytes = run_report.host_path(prefix, wines_own).read_bytes()
 
     print(f"main job on a package laid out by hand, {arch or 'a 64-bit'} prefix")
     listed = [(entry, destination.replace("路径\\", ""), classes[component],
@@ -286,7 +297,11 @@ def own_package_row(build, scratch, arch):
     check(added == {WINE_BUILTIN_OF_PACKAGE: "native,builtin"},
           f"{name}: the override {WINE_BUILTIN_OF_PACKAGE}=native,builtin is set, no other (found {added})")
     check(f"DLL override {WINE_BUILTIN_OF_PACKAGE}=native,builtin" in report, f"{name}: the override is told")
-    wines_own = shared + "\\" + WINE_BUILTIN_NOT_HELD
+    check(f"removed Wine's own copy of {OWN_W7[-1][0]} at {wines_copy}," in report
+          and report.count("removed Wine's own copy") == 1,
+          f"{name}: Wine's copy at {wines_copy}, and no other, is told removed")
+    check(run_report.host_path(prefix, wines_own).read_bytes() == wines_own_bytes,
+          f"{name}: {wines_own} is left as it was")
     probed = wine(prefix, str(build / "tools" / "LoadProbe.exe"), wines_own)
     check(f"code\tbuiltin\t{wines_own}" in probed, f"{name}: {wines_own}, not the package's, loads as Wine's builtin")
 
