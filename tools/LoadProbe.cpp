@@ -1,12 +1,15 @@
 // Tells scripts/run what a 32-bit application of a Wine prefix gets, from inside the prefix: a 32-bit
 // program, as the applications that use the components are. One start of it does a whole step, since each
 // start of a 32-bit Wine program costs seconds under emulation.
-//   LoadProbe.exe --plan set|keep LIST:NAME...
+//   LoadProbe.exe --plan set|keep LIST:DESTINATION...
 //       started under the name MdacRepair.exe, so that Wine shows it the Windows version it shows the
-//       program: prints the list folder the program uses there ("list<TAB>xp" or "w7"); then, for each file
-//       NAME of that list (LIST xp or w7; scripts/run names those Wine has builtin DLLs of), its DLL
-//       override, after setting it to "native,builtin" with `set` (an override that loads the native file
-//       first already stays): "override<TAB>KEY<TAB>VALUE<TAB>VALUE BEFORE" (empty when there was none)
+//       program: prints the list folder the program uses there ("list<TAB>xp" or "w7"); then, for each
+//       DESTINATION of that list (LIST xp or w7; scripts/run names those whose file name Wine has a builtin
+//       DLL of): when the file there is Wine's own copy of its builtin, that it was removed with `set`
+//       ("placeholder<TAB>removed<TAB>DESTINATION", or "fails ERROR") or left with `keep` ("kept"); and the
+//       DLL override of its file name, after setting it to "native,builtin" with `set` (an override that
+//       loads the native file first already stays): "override<TAB>KEY<TAB>VALUE<TAB>VALUE BEFORE" (empty
+//       when there was none), once for each name
 //   LoadProbe.exe PATH...
 //       loads each file as an application does (its dependencies searched beside it, as COM loads a server)
 //       and prints whose code it got, "code<TAB>file|builtin|other|fails ERROR<TAB>PATH", then its
@@ -14,25 +17,21 @@
 // Lines are UTF-8.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "tools/Outside.h"
 #include "repair/FileList.h"
 #include "repair/VersionTag.h"
 #include "repair/Win32Platform.h"
 
 namespace {
 
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
-    std::string result(size, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
-                        nullptr);
-    return result;
-}
+using outside::Utf8;
 
+// Lines go out as they are, without the C library's text mode adding a carriage return.
 void Say(const std::string& line) {
     const std::string text = line + "\n";
     DWORD written = 0;
@@ -40,12 +39,19 @@ void Say(const std::string& line) {
               nullptr);
 }
 
-// Wine writes this into the DOS header of each of its own builtin DLLs, right after the header; the loaded
-// image carries its file's headers, so a module in memory shows it too.
+// Wine writes this into the DOS header of each of its own builtin DLLs, right after the header, and so into
+// the copies of them it puts into a prefix; the loaded image carries its file's headers, so a module in
+// memory shows it too.
+constexpr char kBuiltinMark[] = "Wine builtin DLL";
+constexpr std::size_t kMarkEnd = sizeof(IMAGE_DOS_HEADER) + sizeof kBuiltinMark - 1;
+
+bool CarriesBuiltinMark(const char* image, std::size_t size) {
+    return size >= kMarkEnd &&
+           std::memcmp(image + sizeof(IMAGE_DOS_HEADER), kBuiltinMark, sizeof kBuiltinMark - 1) == 0;
+}
+
 bool IsWineBuiltin(HMODULE module) {
-    static const char kSignature[] = "Wine builtin DLL";
-    return std::memcmp(reinterpret_cast<const char*>(module) + sizeof(IMAGE_DOS_HEADER), kSignature,
-                       sizeof kSignature - 1) == 0;
+    return CarriesBuiltinMark(reinterpret_cast<const char*>(module), kMarkEnd);
 }
 
 // The PE headers at the start of an image, file or memory: the file header, the entry point and size of
@@ -75,8 +81,8 @@ std::string ImageIdentity(const char* bytes, std::size_t size) {
     return identity + std::string(bytes + sections, sectionBytes);
 }
 
-// The headers of the file, read from its first pages.
-std::string FileIdentity(const std::wstring& path) {
+// The first pages of the file, which hold its headers; empty when it cannot be read.
+std::string FileHead(const std::wstring& path) {
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return {};
@@ -84,7 +90,17 @@ std::string FileIdentity(const std::wstring& path) {
     DWORD got = 0;
     const BOOL read = ReadFile(file, head, sizeof head, &got, nullptr);
     CloseHandle(file);
-    return read ? ImageIdentity(head, got) : std::string();
+    return read ? std::string(head, got) : std::string();
+}
+
+std::string FileIdentity(const std::wstring& path) {
+    const std::string head = FileHead(path);
+    return ImageIdentity(head.data(), head.size());
+}
+
+bool IsWinesCopy(const std::wstring& path) {
+    const std::string head = FileHead(path);
+    return CarriesBuiltinMark(head.data(), head.size());
 }
 
 // Whose code loading the file gives: Wine's builtin (whatever file lies at the path), the file's own (the
@@ -136,8 +152,9 @@ void SetOverride(const std::wstring& key, const std::wstring& value) {
     if (RegCreateKeyExW(HKEY_CURRENT_USER, kOverrides, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &overrides,
                         nullptr) != ERROR_SUCCESS)
         return;
+    const std::size_t bytes = (value.size() + 1) * sizeof(wchar_t);
     RegSetValueExW(overrides, key.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+                   static_cast<DWORD>(bytes));
     RegCloseKey(overrides);
 }
 
@@ -164,11 +181,26 @@ int wmain(int argc, wchar_t** argv) {
             repair::ChooseListFolder(repair::VersionTagFor(repair::QueryWindowsVersion()));
         Say("list\t" + folder);
         const std::wstring prefix = std::wstring(folder.begin(), folder.end()) + L":";
+        std::vector<std::wstring> told;
         for (int i = 3; i < argc; ++i) {
             const std::wstring entry = argv[i];
             if (entry.compare(0, prefix.size(), prefix) != 0) continue;
-            const std::wstring name = entry.substr(prefix.size());
-            const std::wstring key = OverrideKey(name);
+            const std::wstring destination = entry.substr(prefix.size());
+            // The program leaves every file it finds at a destination, Wine's own copy of its builtin too,
+            // which would keep the package's file out: that copy goes, and only a file with Wine's mark.
+            if (IsWinesCopy(destination)) {
+                std::string outcome = "kept";
+                if (set)
+                    outcome = DeleteFileW(destination.c_str()) ? "removed"
+                                                               : "fails " + std::to_string(GetLastError());
+                Say("placeholder\t" + outcome + "\t" + Utf8(destination));
+            }
+            const std::wstring key = OverrideKey(destination.substr(destination.find_last_of(L'\\') + 1));
+            if (std::any_of(told.begin(), told.end(), [&key](const std::wstring& seen) {
+                    return lstrcmpiW(seen.c_str(), key.c_str()) == 0;
+                }))
+                continue;
+            told.push_back(key);
             const std::wstring before = Override(key);
             // An override that loads the native file first already is the user's and stays.
             if (set && (before.empty() || (before[0] != L'n' && before[0] != L'N')))

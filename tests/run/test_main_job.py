@@ -7,13 +7,21 @@ per run below; each row has a prefix of its own.
                   version, leave every listed file at its destination and its class registered in the 32-bit
                   registry view, and touch nothing of the other list. A second run on the same prefix must
                   replace none of the files already there.
-  own_package     a package laid out by hand (the sample's components under other names, lists of its own, one
-                  destination in each shared folder) on a prefix where one of its files was there before and
-                  registered: the report shows every file and its class, and that file keeps its bytes.
+  own_package     a package laid out by hand (the sample's components under other names, one of them a name Wine
+                  has a builtin DLL of, lists of its own, a destination in each shared folder) on a prefix where
+                  one of its files was there before and registered: the report shows every file, whose code an
+                  application loading it gets and its class (and a class naming that file through a
+                  REG_EXPAND_SZ value), and that file keeps its bytes; the file under Wine's name, whose
+                  destination holds Wine's own copy of that DLL, gets the override native,builtin, no other name
+                  does, and Wine's copy is removed and told, so that the package's file is put there, its own
+                  class registered and its code loaded, while a DLL of Wine's that the package does not hold is
+                  left as it was and still loads as Wine's builtin.
+  own_package_win32  the same on a 32-bit prefix (WINEARCH=win32), where everything runs as a 32-bit program.
   broken_package  a package whose list names a missing file: refused with exit code 2, naming the file, before
-                  the prefix's registry files or drive C: change.
+                  the prefix's registry files or drive C: change; and a WINEPREFIX that is a folder of other
+                  files: refused with exit code 2, the folder left as it was.
 
-    test_main_job.py --build WIN32_BUILD_FOLDER --row winxp|win7|own_package|broken_package
+    test_main_job.py --build WIN32_BUILD_FOLDER --row winxp|win7|own_package|own_package_win32|broken_package
 """
 import argparse
 import hashlib
@@ -27,7 +35,6 @@ import subprocess
 import sys
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
-WINDOWS_SHARED = "C:\\Program Files (x86)\\Common Files\\System"
 # What must be left in place: appended to a file already at its destination. A file copied over it would
 # lose it.
 KEEP_MARK = b"\0kept by the second run\0"
@@ -46,11 +53,13 @@ def load_run_report():
 
 
 run_report = load_run_report()
+sys.path.insert(0, str(ROOT / "scripts"))
+import prefix as wine_prefix  # noqa: E402  (the scripts' reading of a prefix)
 
 
 def installed_path(prefix, below):
     """Where a destination below the shared System folder lies on this machine."""
-    return run_report.host_path(prefix, WINDOWS_SHARED + "\\" + below)
+    return run_report.host_path(prefix, run_report.shared_folder(prefix) + "\\" + below)
 
 
 def check(ok, what):
@@ -97,17 +106,30 @@ def registry_values(prefix, file, key):
     return found
 
 
+def class_view(prefix):
+    """The key of the classes a 32-bit program of the prefix sees, as a pattern of system.reg's keys."""
+    return r"Software\\\\Classes\\\\" + (r"Wow6432Node\\\\" if run_report.is_wow64(prefix) else "") + "CLSID"
+
+
 def registry_servers(prefix, view_key):
     """CLSID -> InprocServer32 default value, for the classes under one key of the prefix's system.reg."""
     values = registry_values(prefix, "system.reg", view_key + r"\\\\(\{[0-9A-Fa-f-]+\})\\\\InprocServer32")
     return {clsid: named.get("@", "") for clsid, named in values.items()}
 
 
-def wine(prefix, *command):
-    """A Windows program in the prefix, then the prefix's registry written out (its server ends)."""
-    subprocess.run([str(ROOT / "scripts" / "wine-run"), "--prefix", str(prefix), *command], check=True,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600)
+def wine(prefix, *command, arch=None):
+    """A Windows program in the prefix (made, when new, of that WINEARCH), then the prefix's registry written
+    out (its server ends); the program's output."""
+    env = dict(os.environ, **({"WINEARCH": arch} if arch else {}))
+    result = subprocess.run([str(ROOT / "scripts" / "wine-run"), "--prefix", str(prefix), *command], check=True,
+                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=600, env=env)
     subprocess.run(["wineserver", "-w"], env=dict(os.environ, WINEPREFIX=str(prefix)), timeout=600)
+    return result.stdout.decode("utf-8", errors="replace")
+
+
+def overrides(prefix):
+    """The prefix's DLL overrides: module name -> value."""
+    return registry_values(prefix, "user.reg", r"Software\\\\Wine\\\\DllOverrides()").get("", {})
 
 
 def run_main_job(build, prefix, *arguments):
@@ -123,7 +145,8 @@ def run_main_job(build, prefix, *arguments):
 def check_repair(build, prefix, arguments, folder, listed, others, run_name):
     """One run of scripts/run and what it must have done. listed: (entry, destination below the shared
     folder, class id, the package's bytes, the state the report gives the file) of the list in use; others:
-    (destination, class id) of components it must not have installed or registered."""
+    (destination, class id) of components it must not have installed or registered. An application loading
+    a file gets the package's code when the file there is the package's, the file's own code otherwise."""
     status, report = run_main_job(build, prefix, *arguments)
     check(status == 0, f"{run_name}: scripts/run exits 0 (got {status})")
     tag = {"xp": "XP", "w7": "W7"}[folder]
@@ -135,18 +158,24 @@ def check_repair(build, prefix, arguments, folder, listed, others, run_name):
           == {"1-main-window.png", "2-completion-message.png"},
           f"{run_name}: pictures of the main window and of the completion message were saved")
 
-    servers32 = registry_servers(prefix, r"Software\\\\Classes\\\\Wow6432Node\\\\CLSID")
-    servers64 = registry_servers(prefix, r"Software\\\\Classes\\\\CLSID")
+    wow64 = run_report.is_wow64(prefix)
+    servers32 = registry_servers(prefix, class_view(prefix))
+    servers64 = registry_servers(prefix, r"Software\\\\Classes\\\\CLSID") if wow64 else {}
     for entry, below, clsid, shipped, state in listed:
         destination = installed_path(prefix, below)
-        windows_destination = WINDOWS_SHARED + "\\" + below
+        windows_destination = run_report.shared_folder(prefix) + "\\" + below
+        code = "package's code" if state == "package's bytes" else "other code"
         check(destination.is_file() and destination.read_bytes().startswith(shipped),
               f"{run_name}: {entry} is at {windows_destination}")
+        # The row, then a line for each further class registered to the file.
         row = re.search(r"^\s*" + re.escape(entry) + r"\s+" + re.escape(windows_destination)
-                        + r"\s+(package's bytes|other bytes|missing)\s+(\S+)", report, re.M)
-        check(row is not None and row.groups() == (state, clsid),
-              f"{run_name}: the report shows {entry} there with {state} and class {clsid} "
-              f"(found {row.groups() if row else None})")
+                        + r"\s+(package's bytes|other bytes|missing)"
+                        + r"\s+(package's code|other code|Wine's builtin|fails to load|not probed)\s+(\S+).*"
+                        + r"((?:\n[ \t]+\{.*)*)", report, re.M)
+        found = (row.group(1), row.group(2), [row.group(3)] + re.findall(r"\{\S+", row.group(4))) if row else None
+        check(found is not None and found[:2] == (state, code) and clsid in found[2],
+              f"{run_name}: the report shows {entry} there with {state}, {code} and class {clsid} among its "
+              f"classes (found {found})")
         check(servers32.get(clsid, "").lower() == windows_destination.lower(),
               f"{run_name}: class {clsid} is registered in the 32-bit view with server {windows_destination} "
               f"(found {servers32.get(clsid)!r})")
@@ -209,39 +238,72 @@ def lay_out_package(root, lists):
         (root / folder / "文件列表.ini").write_bytes(("\r\n".join(lines) + "\r\n").encode("gbk"))
 
 
+# The last w7 file has the name of a DLL Wine has a builtin of, and goes where Wine put its own copy of
+# that DLL; oledb32, which Wine also has, is not the package's.
 OWN_W7 = [("甲组件.dll", "mdacado.dll", "路径\\ado\\甲组件.dll"),
           ("b.dll", "mdacrds.dll", "路径\\msadc\\rds-b.dll"),
-          ("sub\\丙.dll", "数据访问.dll", "路径\\ole db\\丙.dll")]
+          ("sub\\丙.dll", "数据访问.dll", "路径\\ole db\\丙.dll"),
+          ("msado15.dll", "mdacw7.dll", "路径\\ado\\msado15.dll")]
 OWN_XP = [("x.dll", "mdacw7.dll", "路径\\ado\\x.dll")]
+WINE_BUILTIN_OF_PACKAGE = "msado15"
+WINE_BUILTIN_NOT_HELD = "OLE DB\\oledb32.dll"
+EXPANDED_CLASS = "{6A1F3C20-5B7E-4C11-9D2A-1E0F00000009}"
 
 
-def own_package_row(build, scratch):
+def own_package_row(build, scratch, arch):
+    name = "own package" + (f" ({arch})" if arch else "")
     classes = sample_classes()
     shutil.copytree(build / "sample" / "components", scratch / "components")
     package = scratch / "package"
     lay_out_package(package, {"xp": OWN_XP, "w7": OWN_W7})
-    wine(scratch / "prefix", "--prepare")
+    prefix = scratch / "prefix"
+    wine(prefix, "--prepare", arch=arch)
+    shared = run_report.shared_folder(prefix)
 
     # The first file is there before, with bytes of its own, and registered.
     entry, component, destination = OWN_W7[0]
     below = destination.replace("路径\\", "")
-    there = installed_path(scratch / "prefix", below)
+    there = installed_path(prefix, below)
     there.parent.mkdir(parents=True, exist_ok=True)
     there.write_bytes((package / "w7" / entry).read_bytes() + KEEP_MARK)
-    wine(scratch / "prefix", "C:\\windows\\syswow64\\regsvr32.exe", "/s", WINDOWS_SHARED + "\\" + below)
-    servers = registry_servers(scratch / "prefix", r"Software\\\\Classes\\\\Wow6432Node\\\\CLSID")
-    check(servers.get(classes[component], "").lower() == (WINDOWS_SHARED + "\\" + below).lower(),
-          f"own package: {entry} was there and registered before the run")
+    system32 = "syswow64" if run_report.is_wow64(prefix) else "system32"
+    wine(prefix, f"C:\\windows\\{system32}\\regsvr32.exe", "/s", shared + "\\" + below)
+    servers = registry_servers(prefix, class_view(prefix))
+    check(servers.get(classes[component], "").lower() == (shared + "\\" + below).lower(),
+          f"{name}: {entry} was there and registered before the run")
+    # Another class names that file through a variable, as a REG_EXPAND_SZ value.
+    wine(prefix, "reg", "add", f"HKLM\\Software\\Classes\\CLSID\\{EXPANDED_CLASS}\\InprocServer32", "/ve", "/t",
+         "REG_EXPAND_SZ", "/d", "%CommonProgramFiles%\\System\\" + below, "/reg:32", "/f")
+    overrides_before = overrides(prefix)
+    # Wine put its own copy of the DLL at the destination of the file under its name.
+    wines_copy = shared + "\\" + OWN_W7[-1][2].replace("路径\\", "")
+    check(wine_prefix.carries_builtin_mark(run_report.host_path(prefix, wines_copy)),
+          f"{name}: Wine put its own copy at {wines_copy}")
+    wines_own = shared + "\\" + WINE_BUILTIN_NOT_HELD
+    wines_own_bytes = run_report.host_path(prefix, wines_own).read_bytes()
 
-    print("main job on a package laid out by hand")
+    print(f"main job on a package laid out by hand, {arch or 'a 64-bit'} prefix")
     listed = [(entry, destination.replace("路径\\", ""), classes[component],
                (package / "w7" / entry.replace("\\", "/")).read_bytes(),
                "other bytes" if index == 0 else "package's bytes")
               for index, (entry, component, destination) in enumerate(OWN_W7)]
     others = [(destination.replace("路径\\", ""), classes[component]) for _, component, destination in OWN_XP]
-    check_repair(build, scratch / "prefix", ["--package", str(package), "--windows", "win7"], "w7", listed, others,
-                 "own package")
-    check(there.read_bytes().endswith(KEEP_MARK), f"own package: {entry}, there before, keeps its bytes")
+    report = check_repair(build, prefix, ["--package", str(package), "--windows", "win7"], "w7", listed, others,
+                          name)
+    check(there.read_bytes().endswith(KEEP_MARK), f"{name}: {entry}, there before, keeps its bytes")
+    check(re.search(r"^\s+" + re.escape(EXPANDED_CLASS) + "$", report, re.M) is not None,
+          f"{name}: the class whose server is a REG_EXPAND_SZ value is shown among {entry}'s")
+    added = {key.lower(): value for key, value in overrides(prefix).items() if overrides_before.get(key) != value}
+    check(added == {WINE_BUILTIN_OF_PACKAGE: "native,builtin"},
+          f"{name}: the override {WINE_BUILTIN_OF_PACKAGE}=native,builtin is set, no other (found {added})")
+    check(f"DLL override {WINE_BUILTIN_OF_PACKAGE}=native,builtin" in report, f"{name}: the override is told")
+    check(f"removed Wine's own copy of {OWN_W7[-1][0]} at {wines_copy}," in report
+          and report.count("removed Wine's own copy") == 1,
+          f"{name}: Wine's copy at {wines_copy}, and no other, is told removed")
+    check(run_report.host_path(prefix, wines_own).read_bytes() == wines_own_bytes,
+          f"{name}: {wines_own} is left as it was")
+    probed = wine(prefix, str(build / "tools" / "LoadProbe.exe"), wines_own)
+    check(f"code\tbuiltin\t{wines_own}" in probed, f"{name}: {wines_own}, not the package's, loads as Wine's builtin")
 
 
 def snapshot(prefix):
@@ -279,11 +341,19 @@ def broken_package_row(build, scratch):
     changed = sorted(path for path in before.keys() | after.keys() if before.get(path) != after.get(path))
     check(not changed, f"broken package: the prefix's registry files and drive C: are unchanged (changed: {changed})")
 
+    print("main job on a folder that is not a Wine prefix")
+    not_prefix = scratch / "components"
+    files_before = sorted(p.name for p in not_prefix.iterdir())
+    status, report = run_main_job(build, not_prefix)
+    check(status == 2 and "is not a Wine prefix" in report, f"not a prefix: refused with exit code 2 (got {status})")
+    check(sorted(p.name for p in not_prefix.iterdir()) == files_before, "not a prefix: the folder is unchanged")
+
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True, type=pathlib.Path)
-    parser.add_argument("--row", required=True, choices=["winxp", "win7", "own_package", "broken_package"])
+    parser.add_argument("--row", required=True,
+                        choices=["winxp", "win7", "own_package", "own_package_win32", "broken_package"])
     arguments = parser.parse_args()
     build, row = arguments.build.resolve(), arguments.row
     scratch = build / "main-job" / row
@@ -292,8 +362,8 @@ def main():
 
     if row in ("winxp", "win7"):
         sample_row(build, scratch, row)
-    elif row == "own_package":
-        own_package_row(build, scratch)
+    elif row.startswith("own_package"):
+        own_package_row(build, scratch, "win32" if row.endswith("win32") else None)
     else:
         broken_package_row(build, scratch)
 
