@@ -495,8 +495,12 @@ void WaitForForm(Run& run) {
         },
         kStartTimeout, 10ms);
     run.formSeen = Clock::now();
+    // A program that ended first says how: its exit code tells a start Wine gave up on from our failure.
+    const std::string ended = run.form == nullptr && Exited(run)
+                                  ? ", the program ended with code " + std::to_string(ExitCode(run))
+                                  : "";
     Require(found && run.form != nullptr,
-            "a " + Utf8(kFormClass) + " window appears (after " + Seconds(SecondsSince(start)) + ")");
+            "a " + Utf8(kFormClass) + " window appears (after " + Seconds(SecondsSince(start)) + ended + ")");
     // The controls are made just after their window.
     WaitUntil(
         [&] {
