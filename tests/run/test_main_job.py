@@ -15,7 +15,10 @@ per run below; each row has a prefix of its own.
                   destination holds Wine's own copy of that DLL, gets the override native,builtin, no other name
                   does, and Wine's copy is removed and told, so that the package's file is put there, its own
                   class registered and its code loaded, while a DLL of Wine's that the package does not hold is
-                  left as it was and still loads as Wine's builtin.
+                  left as it was and still loads as Wine's builtin. A component importing a library of its own
+                  registers where that library lies beside it and fails where it does not, and the copy of the
+                  library planted beside the program (started in its own folder, as Explorer starts it) is
+                  never loaded.
   own_package_win32  the same on a 32-bit prefix (WINEARCH=win32), where everything runs as a 32-bit program.
   broken_package  a package whose list names a missing file: refused with exit code 2, naming the file, before
                   the prefix's registry files or drive C: change; and a WINEPREFIX that is a folder of other
