@@ -3,6 +3,8 @@
 // DllUnregisterServer, and hands out a class factory for an object that only knows IUnknown.
 // Each component is this source built with its own COMPONENT_CLSID and COMPONENT_NAME; Component.def
 // exports the four entry points under their plain names, as regsvr32 and COM look them up.
+// Built with COMPONENT_IMPORTS_MARKER, it imports a library by name, as a component that ships with a library
+// of its own does, and registers only when that library is loaded with it.
 #include <windows.h>
 #include <objbase.h>
 #include <olectl.h>
@@ -10,6 +12,10 @@
 
 #include <atomic>
 #include <string>
+
+#ifdef COMPONENT_IMPORTS_MARKER
+extern "C" __declspec(dllimport) int MarkerPresent();
+#endif
 
 namespace {
 
@@ -97,6 +103,9 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 HRESULT STDAPICALLTYPE DllRegisterServer() {
     char path[MAX_PATH] = {};
     if (!GetModuleFileNameA(g_module, path, sizeof path)) return SELFREG_E_CLASS;
+#ifdef COMPONENT_IMPORTS_MARKER
+    if (MarkerPresent() != 1) return SELFREG_E_CLASS;
+#endif
     const bool ok = SetValue(HKEY_CLASSES_ROOT, ClassKey(), nullptr, kName) &&
                     SetValue(HKEY_CLASSES_ROOT, ClassKey() + "\\InprocServer32", nullptr, path) &&
                     SetValue(HKEY_CLASSES_ROOT, ClassKey() + "\\InprocServer32", "ThreadingModel", "Both");

@@ -65,6 +65,8 @@ int wmain(int argc, wchar_t** argv) {
     CreateDirectoryW(pictures.c_str(), nullptr);
 
     PROCESS_INFORMATION process{};
+    // In its own folder, as Explorer starts it: a program it starts without a folder of its own would look
+    // there for the libraries it loads.
     if (!StartProcess(process, program, L"", Parent(program))) {
         std::fprintf(stderr, "runner: cannot start the program (error %lu)\n", GetLastError());
         return 2;

@@ -1,7 +1,11 @@
 // A library that tells when it is loaded: in the process that loads it, it writes an empty file named
 // after itself with ".loaded" appended, beside itself. The end-to-end tests put copies of it beside the
 // program under the names of system libraries, to see that none of them is ever taken for the system's.
+// A component can also import it by its own name (MarkerPresent), as a component imports a library it ships
+// with: then a copy beside the component is the one meant, and a copy elsewhere tells where it was looked for.
 #include <windows.h>
+
+extern "C" __declspec(dllexport) int MarkerPresent() { return 1; }
 
 BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
     if (reason != DLL_PROCESS_ATTACH) return TRUE;

@@ -15,7 +15,10 @@ per run below; each row has a prefix of its own.
                   destination holds Wine's own copy of that DLL, gets the override native,builtin, no other name
                   does, and Wine's copy is removed and told, so that the package's file is put there, its own
                   class registered and its code loaded, while a DLL of Wine's that the package does not hold is
-                  left as it was and still loads as Wine's builtin.
+                  left as it was and still loads as Wine's builtin. A component importing a library of its own
+                  registers where that library lies beside it and fails where it does not, and the copy of the
+                  library planted beside the program (started in its own folder, as Explorer starts it) is
+                  never loaded.
   own_package_win32  the same on a 32-bit prefix (WINEARCH=win32), where everything runs as a 32-bit program.
   broken_package  a package whose list names a missing file: refused with exit code 2, naming the file, before
                   the prefix's registry files or drive C: change; and a WINEPREFIX that is a folder of other
@@ -245,6 +248,13 @@ OWN_W7 = [("甲组件.dll", "mdacado.dll", "路径\\ado\\甲组件.dll"),
           ("sub\\丙.dll", "数据访问.dll", "路径\\ole db\\丙.dll"),
           ("msado15.dll", "mdacw7.dll", "路径\\ado\\msado15.dll")]
 OWN_XP = [("x.dll", "mdacw7.dll", "路径\\ado\\x.dll")]
+# A component that imports a library of its own by name, twice: where that library already lies beside its
+# destination, and where it does not. A copy of the library also lies beside the program, where only a
+# regsvr32 running in the program's folder would find it.
+OWN_LIBRARY = "e2e_marker.dll"
+OWN_W7_IMPORTING = [("丁.dll", "e2e_dependent.dll", "路径\\msadc\\丁.dll"),
+                    ("戊.dll", "e2e_dependent.dll", "路径\\ole db\\戊.dll")]
+IMPORTING_CLASS = "{6A1F3C20-5B7E-4C11-9D2A-1E0F00000005}"
 WINE_BUILTIN_OF_PACKAGE = "msado15"
 WINE_BUILTIN_NOT_HELD = "OLE DB\\oledb32.dll"
 EXPANDED_CLASS = "{6A1F3C20-5B7E-4C11-9D2A-1E0F00000009}"
@@ -254,10 +264,15 @@ def own_package_row(build, scratch, arch):
     name = "own package" + (f" ({arch})" if arch else "")
     classes = sample_classes()
     shutil.copytree(build / "sample" / "components", scratch / "components")
+    importing_component = OWN_W7_IMPORTING[0][1]
+    shutil.copyfile(build / "tests" / "e2e" / importing_component, scratch / "components" / importing_component)
     package = scratch / "package"
-    lay_out_package(package, {"xp": OWN_XP, "w7": OWN_W7})
+    lay_out_package(package, {"xp": OWN_XP, "w7": OWN_W7 + OWN_W7_IMPORTING})
     prefix = scratch / "prefix"
     wine(prefix, "--prepare", arch=arch)
+    beside_importing = installed_path(prefix, OWN_W7_IMPORTING[0][2].replace("路径\\", "")).parent / OWN_LIBRARY
+    beside_importing.parent.mkdir(parents=True, exist_ok=True)
+    shutil.copyfile(build / "tests" / "e2e" / OWN_LIBRARY, beside_importing)
     shared = run_report.shared_folder(prefix)
 
     # The first file is there before, with bytes of its own, and registered.
@@ -287,9 +302,22 @@ def own_package_row(build, scratch, arch):
                (package / "w7" / entry.replace("\\", "/")).read_bytes(),
                "other bytes" if index == 0 else "package's bytes")
               for index, (entry, component, destination) in enumerate(OWN_W7)]
+    # The importing component is registered where its library lies beside it.
+    listed += [(importing, destination.replace("路径\\", ""), IMPORTING_CLASS,
+                (package / "w7" / importing).read_bytes(), "package's bytes")
+               for importing, _, destination in OWN_W7_IMPORTING[:1]]
     others = [(destination.replace("路径\\", ""), classes[component]) for _, component, destination in OWN_XP]
-    report = check_repair(build, prefix, ["--package", str(package), "--windows", "win7"], "w7", listed, others,
-                          name)
+    report = check_repair(build, prefix, ["--package", str(package), "--windows", "win7", "--plant",
+                                          str(build / "tests" / "e2e" / OWN_LIBRARY)], "w7", listed, others, name)
+    # Without its library beside it, it is not registered: the copy beside the program is never loaded.
+    lonely_entry, _, lonely_destination = OWN_W7_IMPORTING[1]
+    lonely = shared + "\\" + lonely_destination.replace("路径\\", "")
+    check(re.search(r"^\s*" + re.escape(lonely_entry) + r"\s+" + re.escape(lonely)
+                    + r"\s+package's bytes\s+fails to load\s+none$", report, re.M) is not None,
+          f"{name}: {lonely_entry}, without its library beside it, is at {lonely}, fails to load and has no class")
+    check(f"planted {OWN_LIBRARY} beside the program" in report
+          and f"the planted {OWN_LIBRARY} was never loaded" in report,
+          f"{name}: the copy of {OWN_LIBRARY} beside the program was never loaded")
     check(there.read_bytes().endswith(KEEP_MARK), f"{name}: {entry}, there before, keeps its bytes")
     check(re.search(r"^\s+" + re.escape(EXPANDED_CLASS) + "$", report, re.M) is not None,
           f"{name}: the class whose server is a REG_EXPAND_SZ value is shown among {entry}'s")
