@@ -118,7 +118,7 @@ private:
         AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
         const RECT work = WorkArea();
         measures.maxClientHeight = (work.bottom - work.top) - (frame.bottom - frame.top);
-        const MessageLayout layout = LayOutMessage(measures);
+        MessageLayout layout = LayOutMessage(measures);
         if (layout.text.height < measures.textHeight) {
             // Only the lines that fit are shown: the last of them says that more follows.
             laidOut_ =

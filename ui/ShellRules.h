@@ -62,7 +62,7 @@ struct MessageMeasures {
     int textHeight = 0;
     int captionWidth = 0;  // the widest button caption, on one line
     int buttonCount = 1;
-    int maxClientHeight = 0;  // the most the screen leaves for the client area; 0 for no limit
+    int maxClientHeight = 0;  // the most the work area leaves for the client area; 0 for no limit
 };
 
 struct MessageLayout {
@@ -72,7 +72,7 @@ struct MessageLayout {
     std::vector<Box> buttons;
 };
 
-// A text taller than the screen leaves room for keeps only the whole lines (of height Y) that fit.
+// A text taller than the work area leaves room for keeps only the whole lines (of height Y) that fit.
 MessageLayout LayOutMessage(const MessageMeasures& measures);
 
 // The width in pixels of a text drawn on one line in the message font.
