@@ -1706,19 +1706,19 @@ int RunHostile(const HostileCase& hostile, const std::wstring& programUnderTest,
                                             std::to_string(prediction.actions.size()) + " entries)");
             const MessageDialog dialog = WaitForMessage(run);
             if (hostile.dialog != HostileCase::Dialog::unchecked) {
-                // Caption and button on the screen, for a mouse user.
-                RECT frame{};
+                // Caption and button in the work area (not under the task bar), for a mouse user.
+                RECT frame{}, work{};
                 GetWindowRect(dialog.window, &frame);
+                SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
                 const int width = frame.right - frame.left, height = frame.bottom - frame.top;
                 const bool small = hostile.dialog == HostileCase::Dialog::onSmallScreen;
-                Expect((!small || (width <= 1024 && height <= 768)) && frame.left >= 0 && frame.top >= 0 &&
-                           frame.right <= GetSystemMetrics(SM_CXSCREEN) &&
-                           frame.bottom <= GetSystemMetrics(SM_CYSCREEN),
+                Expect((!small || (width <= 1024 && height <= 768)) && frame.left >= work.left &&
+                           frame.top >= work.top && frame.right <= work.right && frame.bottom <= work.bottom,
                        "the message dialog (" + std::to_string(width) + " x " + std::to_string(height) +
                            " at " + std::to_string(frame.left) + ", " + std::to_string(frame.top) + ") " +
-                           (small ? "fits a 1024 x 768 screen and " : "") + "lies wholly on this one (" +
-                           std::to_string(GetSystemMetrics(SM_CXSCREEN)) + " x " +
-                           std::to_string(GetSystemMetrics(SM_CYSCREEN)) + ")");
+                           (small ? "fits a 1024 x 768 screen and " : "") + "lies wholly in the work area (" +
+                           std::to_string(work.left) + ", " + std::to_string(work.top) + " to " +
+                           std::to_string(work.right) + ", " + std::to_string(work.bottom) + ")");
             }
             text = WholeTextOf(dialog.text);
             Press(dialog.ok);
