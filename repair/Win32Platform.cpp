@@ -5,6 +5,16 @@
 #include <vector>
 
 namespace repair {
+std::string ReadWholePath(std::size_t (*read)(char* buffer, std::size_t size)) {
+    // No path is longer than 32767 characters, two bytes each at most in the ANSI code page.
+    for (std::size_t size = MAX_PATH + 1; size < 0x20000; size *= 2) {
+        std::vector<char> buffer(size);
+        const std::size_t length = read(buffer.data(), size);
+        if (length == 0) return {};
+        if (length < size) return std::string(buffer.data(), length);
+    }
+    return {};
+}
 
 text::LeadBytes ThreadCodePageLeadBytes() {
     CPINFO info{};
@@ -25,6 +35,28 @@ WindowsVersion QueryWindowsVersion() {
         version.minor = static_cast<std::int32_t>(info.dwMinorVersion);
     }
     return version;
+}
+
+WindowsVersion QuerySystemVersion() {
+    // RtlGetVersion and VerifyVersionInfo read what a compatibility layer sets, as GetVersionExA does;
+    // this one gives the numbers the system library was built with. Not on Windows 2000.
+    using VersionNumbersFunction = void(WINAPI*)(DWORD*, DWORD*, DWORD*);
+    WindowsVersion version;
+    const auto versionNumbers = reinterpret_cast<VersionNumbersFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlGetNtVersionNumbers")));
+    if (versionNumbers == nullptr) return version;
+    DWORD major = 0, minor = 0;
+    versionNumbers(&major, &minor, nullptr);
+    version.platformId = VER_PLATFORM_WIN32_NT;
+    version.major = static_cast<std::int32_t>(major);
+    version.minor = static_cast<std::int32_t>(minor);
+    return version;
+}
+
+std::string SystemFolder() {
+    char buffer[MAX_PATH + 1] = {};
+    const UINT length = GetSystemDirectoryA(buffer, sizeof buffer);
+    return (length == 0 || length >= sizeof buffer) ? std::string() : std::string(buffer, length);
 }
 
 Win32Platform::Win32Platform() : lead_(ThreadCodePageLeadBytes()) {}
@@ -52,16 +84,10 @@ bool Win32Platform::MakeDirectory(const std::string& path) {
 
 std::string Win32Platform::ModulePath() {
     // A path that does not fit is cut and reported as filling the whole buffer: with a terminator and
-    // ERROR_INSUFFICIENT_BUFFER from Vista on, without either on XP. Only a shorter length is the whole
-    // path, on every system; otherwise read again into a larger buffer. No path is longer than 32767
-    // characters, two bytes each at most in the ANSI code page.
-    for (std::size_t size = MAX_PATH + 1; size < 0x20000; size *= 2) {
-        std::vector<char> buffer(size);
-        const DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(size));
-        if (length == 0) return {};
-        if (length < size) return std::string(buffer.data(), length);
-    }
-    return {};
+    // ERROR_INSUFFICIENT_BUFFER from Vista on, without either on XP.
+    return ReadWholePath([](char* buffer, std::size_t size) -> std::size_t {
+        return GetModuleFileNameA(nullptr, buffer, static_cast<DWORD>(size));
+    });
 }
 
 std::string Win32Platform::ProfileKeyNames(const std::string& file, const std::string& section,
@@ -88,9 +114,7 @@ CopyResult Win32Platform::CopyFileNoReplace(const std::string& source, const std
 }
 
 std::string Win32Platform::SystemDirectory() {
-    char buffer[MAX_PATH + 1] = {};
-    const UINT length = GetSystemDirectoryA(buffer, sizeof buffer);
-    return (length == 0 || length >= sizeof buffer) ? std::string() : std::string(buffer, length);
+    return SystemFolder();
 }
 
 bool Win32Platform::StartHidden(const std::string& program, const std::string& commandLine) {

@@ -1,6 +1,9 @@
 // The repair's platform operations on Windows, each a thin forward to its ANSI function.
 #pragma once
 
+#include <cstddef>
+#include <string>
+
 #include "repair/Platform.h"
 #include "repair/VersionTag.h"
 
@@ -31,7 +34,21 @@ private:
 // double-byte support.
 text::LeadBytes ThreadCodePageLeadBytes();
 
-// The version as GetVersionExA reports it; all zero when the call fails.
+// The version as GetVersionExA reports it; all zero when the call fails. A compatibility layer, which any
+// user can set for the program, changes what it reports.
 WindowsVersion QueryWindowsVersion();
+
+// The system's own version, which no compatibility layer changes: read from the system's core library
+// (from XP on); all zero on older systems.
+WindowsVersion QuerySystemVersion();
+
+// The system folder ("C:\Windows\system32"); empty when it cannot be read.
+std::string SystemFolder();
+
+// Reads a path whole from a function that writes it into a buffer of the size given and returns its
+// length, as GetModuleFileName does: a path that does not fit is cut and reported as filling the whole
+// buffer, with or without a terminator; then it is read again into a larger buffer. Empty when the
+// function fails or no buffer up to 64K characters holds the path.
+std::string ReadWholePath(std::size_t (*read)(char* buffer, std::size_t size));
 
 }  // namespace repair

@@ -123,7 +123,7 @@ int Application::MessageLoop() {
 }
 
 void Application::ShowMessage(const std::string& text) {
-    ShowMessageForm(instance_, window_, title_, text);
+    ShowMessageForm(instance_, window_, title_, text, lead_);
 }
 
 void Application::ShowException(const std::exception& error) {

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "repair/Errors.h"
-#include "repair/Win32Platform.h"
 #include "ui/Application.h"
 #include "ui/Measure.h"
 #include "ui/ModalScope.h"
@@ -28,7 +27,8 @@ constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
 
 class MessageForm : public Window {
 public:
-    MessageForm(const std::string& caption, const std::string& text) : caption_(caption), text_(text) {}
+    MessageForm(const std::string& caption, const std::string& text, const text::LeadBytes& lead)
+        : caption_(caption), text_(text), lead_(lead) {}
 
     void ShowModal(HINSTANCE instance, HWND owner) {
         RegisterWindowClass(instance, kMessageFormClass, 0, nullptr,
@@ -41,8 +41,9 @@ public:
         AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
         const int width = frame.right - frame.left;
         const int height = frame.bottom - frame.top;
-        const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-        const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+        const RECT work = WorkArea();
+        const int left = work.left + (work.right - work.left - width) / 2;
+        const int top = work.top + (work.bottom - work.top - height) / 2;
         if (!Create(kExStyle, kMessageFormClass, caption_.c_str(), kStyle, left, top, width, height, owner,
                     instance)) {
             // The run must not end without its message: the system's message box says it instead.
@@ -80,18 +81,28 @@ private:
     // are measured and drawn from the same text, in the same font.
     static constexpr UINT kTextFormat = DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX;
 
+    // The screen less the task bar and the desktop's other bars; the whole screen when the system
+    // names none.
+    static RECT WorkArea() {
+        RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+        return work;
+    }
+
     MessageLayout Measure(HFONT font) {
         const SIZE alphabet = TextExtent(font, kAlphabet);
         const int lineWidth = GetSystemMetrics(SM_CXSCREEN) / 2;
         {
+            // A line too long to read whole (a key of thousands of characters) is shown shortened, so
+            // that the lines after it are seen; Ctrl+C still copies the whole message.
             const ScreenDC screen(font);
-            laidOut_ = BreakLongWords(text_, lineWidth, repair::ThreadCodePageLeadBytes(),
-                                      [&screen](std::string_view piece) {
-                                          SIZE size{};
-                                          GetTextExtentPoint32A(screen.Handle(), piece.data(),
-                                                                static_cast<int>(piece.size()), &size);
-                                          return static_cast<int>(size.cx);
-                                      });
+            const auto width = [&screen](std::string_view piece) {
+                SIZE size{};
+                GetTextExtentPoint32A(screen.Handle(), piece.data(), static_cast<int>(piece.size()), &size);
+                return static_cast<int>(size.cx);
+            };
+            laidOut_ = BreakLongWords(ShortenLongLines(text_, kLongestShownLine * lineWidth, lead_, width),
+                                      lineWidth, lead_, width);
         }
         const RECT text = TextBounds(font, laidOut_.c_str(), kTextFormat, lineWidth);
         const RECT caption = TextBounds(font, kOkCaption, DT_SINGLELINE);
@@ -102,11 +113,21 @@ private:
         measures.textHeight = text.bottom - text.top;
         measures.captionWidth = caption.right - caption.left;
         measures.buttonCount = 1;
-        // The frame and caption take their share of the screen's height.
+        // The frame and caption take their share of the work area's height.
         RECT frame{0, 0, 0, 0};
         AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
-        measures.maxClientHeight = GetSystemMetrics(SM_CYSCREEN) - (frame.bottom - frame.top);
-        return LayOutMessage(measures);
+        const RECT work = WorkArea();
+        measures.maxClientHeight = (work.bottom - work.top) - (frame.bottom - frame.top);
+        MessageLayout layout = LayOutMessage(measures);
+        if (layout.text.height < measures.textHeight) {
+            // Only the lines that fit are shown: the last of them says that more follows.
+            laidOut_ =
+                CutToHeight(laidOut_, layout.text.height, lead_, [font, lineWidth](std::string_view piece) {
+                    const RECT bounds = TextBounds(font, std::string(piece).c_str(), kTextFormat, lineWidth);
+                    return static_cast<int>(bounds.bottom - bounds.top);
+                });
+        }
+        return layout;
     }
 
     void RunModalLoop() {
@@ -192,6 +213,7 @@ private:
 
     std::string caption_;
     std::string text_;
+    const text::LeadBytes& lead_;
     OwnedFont ownFont_{CreateMessageFont()};  // null when the system names none: the stock GUI font then
     HFONT font_ = nullptr;                    // the font the dialog shows its text and button in
     std::string laidOut_;                     // the message with its over-long words broken
@@ -200,8 +222,9 @@ private:
 
 }  // namespace
 
-void ShowMessageForm(HINSTANCE instance, HWND owner, const std::string& caption, const std::string& text) {
-    MessageForm form(caption, text);
+void ShowMessageForm(HINSTANCE instance, HWND owner, const std::string& caption, const std::string& text,
+                     const text::LeadBytes& lead) {
+    MessageForm form(caption, text, lead);
     form.ShowModal(instance, owner);
 }
 

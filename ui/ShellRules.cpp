@@ -110,6 +110,65 @@ std::string BreakLongWords(std::string_view message, int lineWidth, const text::
     return laidOut;
 }
 
+namespace {
+
+// Where each character of `s` starts, and its end.
+std::vector<std::size_t> CharacterStarts(std::string_view s, const text::LeadBytes& lead) {
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i < s.size(); i = text::NextChar(s, i, lead)) starts.push_back(i);
+    starts.push_back(s.size());
+    return starts;
+}
+
+std::string ShortenedLine(std::string_view line, int maxWidth, const text::LeadBytes& lead,
+                          const TextWidthFunction& width) {
+    if (width(line) <= maxWidth) return std::string(line);
+    const std::vector<std::size_t> starts = CharacterStarts(line, lead);
+    const int room = maxWidth - width(kShortened);
+    std::size_t head = 0;  // characters kept at the start
+    while (head + 1 < starts.size() && width(line.substr(0, starts[head + 1])) <= room / 2) ++head;
+    const int headWidth = width(line.substr(0, starts[head]));
+    std::size_t tail = starts.size() - 1;  // index of the first character kept at the end
+    while (tail > head && width(line.substr(starts[tail - 1])) <= room - headWidth) --tail;
+    return std::string(line.substr(0, starts[head])) + kShortened + std::string(line.substr(starts[tail]));
+}
+
+}  // namespace
+
+std::string ShortenLongLines(std::string_view message, int maxWidth, const text::LeadBytes& lead,
+                             const TextWidthFunction& width) {
+    std::string shown;
+    // A line break is a single byte in every code page, and no trail byte is that small.
+    for (std::size_t start = 0; start <= message.size();) {
+        std::size_t end = message.find('\n', start);
+        if (end == std::string_view::npos) end = message.size();
+        std::size_t lineEnd = end;
+        if (lineEnd > start && message[lineEnd - 1] == '\r') --lineEnd;
+        shown += ShortenedLine(message.substr(start, lineEnd - start), maxWidth, lead, width);
+        shown += message.substr(lineEnd, end - lineEnd + (end < message.size() ? 1 : 0));
+        start = end + 1;
+    }
+    return shown;
+}
+
+std::string CutToHeight(std::string_view laidOut, int maxHeight, const text::LeadBytes& lead,
+                        const TextHeightFunction& height) {
+    if (height(laidOut) <= maxHeight) return std::string(laidOut);
+    const std::vector<std::size_t> starts = CharacterStarts(laidOut, lead);
+    const auto cut = [&](std::size_t characters) {
+        std::string_view kept = laidOut.substr(0, starts[characters]);
+        while (!kept.empty() && (kept.back() == '\r' || kept.back() == '\n')) kept.remove_suffix(1);
+        return std::string(kept) + kMoreFollows;
+    };
+    // The most characters that fit, found by halving: the height grows with the text kept.
+    std::size_t fits = 0, tooMany = starts.size() - 1;
+    while (tooMany - fits > 1) {
+        const std::size_t middle = fits + (tooMany - fits) / 2;
+        (height(cut(middle)) <= maxHeight ? fits : tooMany) = middle;
+    }
+    return cut(fits);
+}
+
 std::string MessageClipboardText(std::string_view caption, std::string_view message,
                                  const std::vector<std::string>& buttonCaptions) {
     const std::string divider = std::string(27, '-') + "\r\n";

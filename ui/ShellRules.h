@@ -62,7 +62,7 @@ struct MessageMeasures {
     int textHeight = 0;
     int captionWidth = 0;  // the widest button caption, on one line
     int buttonCount = 1;
-    int maxClientHeight = 0;  // the most the screen leaves for the client area; 0 for no limit
+    int maxClientHeight = 0;  // the most the work area leaves for the client area; 0 for no limit
 };
 
 struct MessageLayout {
@@ -72,7 +72,7 @@ struct MessageLayout {
     std::vector<Box> buttons;
 };
 
-// A text taller than the screen leaves room for keeps only the whole lines (of height Y) that fit.
+// A text taller than the work area leaves room for keeps only the whole lines (of height Y) that fit.
 MessageLayout LayOutMessage(const MessageMeasures& measures);
 
 // The width in pixels of a text drawn on one line in the message font.
@@ -84,6 +84,27 @@ using TextWidthFunction = std::function<int(std::string_view)>;
 // holds at least one character; a double-byte character is never split. The rest is unchanged.
 std::string BreakLongWords(std::string_view message, int lineWidth, const text::LeadBytes& lead,
                            const TextWidthFunction& width);
+
+// What a shortened text shows in place of its middle, and a cut text after its end ("…" and "……").
+inline constexpr char kShortened[] = "…";
+inline constexpr char kMoreFollows[] = "……";
+// A line of the message is shown whole up to this many lines' width.
+inline constexpr int kLongestShownLine = 3;
+
+// The message with every line (up to a line break) wider than `maxWidth` shortened in the middle: as
+// many of its first characters as fit in half of what "…" leaves, "…", and as many of its last ones as
+// fit in the rest. A double-byte character is never split. The rest is unchanged.
+std::string ShortenLongLines(std::string_view message, int maxWidth, const text::LeadBytes& lead,
+                             const TextWidthFunction& width);
+
+// The height in pixels of a text laid out as the dialog lays it out.
+using TextHeightFunction = std::function<int(std::string_view)>;
+
+// The laid-out message when it is no taller than `maxHeight`; otherwise its longest beginning (ending
+// between two characters, without a line break at its end) that still fits with "……" after it, and
+// "……", so that the last line shown says that more follows.
+std::string CutToHeight(std::string_view laidOut, int maxHeight, const text::LeadBytes& lead,
+                        const TextHeightFunction& height);
 
 // The text Ctrl+C copies from the dialog: divider, caption, divider, message, divider, the button
 // captions without "&" each followed by three blanks, divider; the divider is 27 "-". Lines end in CR LF.

@@ -327,6 +327,7 @@ struct Setup {
     bool fromOwnFolder = false;             // the program's own folder is its current one, as from Explorer
     bool deepPath = false;                  // the program in a folder whose path is past 260 bytes
     std::vector<std::wstring> planted;      // marker libraries beside the program, Wine told to prefer them
+    std::wstring redirection;               // ".local" (a folder) or ".manifest" after the program's name
     std::wstring tag;                       // TagAndList: the tag Label1 shows for that version
     bool w7List = false;                    // TagAndList: the tag takes the "w7" list, not the "xp" one
 };
@@ -446,6 +447,24 @@ Run Prepare(const std::wstring& name, const Setup& setup, const std::wstring& pr
                                 library.substr(0, library.rfind(L'.')).c_str(), REG_SZ, order.c_str(),
                                 static_cast<DWORD>((order.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS,
                 "Wine is told to prefer the " + Utf8(library) + " beside the program");
+    }
+    if (setup.redirection == L".local") {
+        // A folder the loader of Windows 2000 and XP would take every library from, a marker in it.
+        MakeDirectories(run.program + L".local");
+        CopyOrFail(Parent(standIn) + L"\\e2e_marker.dll", run.program + L".local\\comctl32.dll");
+    } else if (!setup.redirection.empty()) {
+        // An external manifest that makes the common controls a file of the program's own, so that the
+        // loader would take the planted copy for every window class they make.
+        WriteBytes(
+            run.program + setup.redirection,
+            "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+            "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">\r\n"
+            "  <assemblyIdentity type=\"win32\" name=\"MdacRepair.MdacRepair\" version=\"1.0.0.0\"/>\r\n"
+            "  <file name=\"comctl32.dll\">\r\n"
+            "    <windowClass>Button</windowClass><windowClass>Static</windowClass>\r\n"
+            "    <windowClass>msctls_progress32</windowClass>\r\n"
+            "  </file>\r\n"
+            "</assembly>\r\n");
     }
     if (setup.decoys) {
         CopyOrFail(standIn, run.root + L"\\regsvr32.exe");
@@ -1054,6 +1073,30 @@ void DeepPath(Run& run) {
     ExpectExit(run, 0);
 }
 
+// A ".local" folder or an external manifest beside the program, a marker common-controls library beside
+// it (and in the folder), Wine told to prefer it: the program refuses to run. Where the system can show a
+// box that loads nothing from the program's folder it says why (Wine can), and the program ends with
+// code 1: no main window, nothing copied or registered, no marker loaded.
+void RedirectionRefused(Run& run) {
+    const std::wstring name = run.program.substr(run.program.rfind(L'\\') + 1) + run.setup.redirection;
+    const HWND box = WaitForTop(run, kErrorBoxClass, kTitle, kStartTimeout);
+    Require(box != nullptr, "a box captioned \"Mdacrepair\" appears");
+    const std::wstring text = ErrorBoxText(box);
+    Expect(text == L"程序所在的文件夹里有 " + name +
+                       L"，它会让系统从这个文件夹载入库。为安全起见，程序不运行；请删除它后再运行。",
+           "the box reads " + Shown(text));
+    Expect(TopWindowsOf(run.process.dwProcessId, kFormClass).empty(), "no main window");
+    DismissErrorBox(box);
+    ExpectExit(run, 1);
+    Expect(!IsDirectory(run.SystemBase()), "no folder made under " + Utf8(run.SystemBase()));
+    ExpectNotCopied(run, kXpEntries);
+    Pause(1s);
+    Expect(Registrations(run).empty(), "no registration started");
+    for (const std::wstring& marker : {run.root + L"\\comctl32.dll", run.program + L".local\\comctl32.dll"}) {
+        Expect(!IsFile(marker + L".loaded"), "not loaded: " + Utf8(marker));
+    }
+}
+
 struct Scenario {
     const char* name;
     Setup setup;
@@ -1088,6 +1131,11 @@ std::vector<Scenario> Scenarios() {
     planted.fromOwnFolder = true;
     planted.planted = {L"uxtheme.dll", L"ole32.dll",   L"msimg32.dll",  L"comctl32.dll", L"dwmapi.dll",
                        L"oleacc.dll",  L"userenv.dll", L"setupapi.dll", L"propsys.dll"};
+    Setup local;
+    local.planted = {L"comctl32.dll"};
+    local.redirection = L".local";
+    Setup manifest = local;
+    manifest.redirection = L".manifest";
     const auto tagged = [](const wchar_t* version, const wchar_t* tag) {
         Setup setup;
         setup.version = version;
@@ -1109,6 +1157,8 @@ std::vector<Scenario> Scenarios() {
         {"tag_win10", tagged(L"win10", L""), TagAndList},
         {"planted_libraries", planted, PlantedLibraries},
         {"deep_path", deep, DeepPath},
+        {"local_folder", local, RedirectionRefused},
+        {"own_manifest", manifest, RedirectionRefused},
     };
 }
 
@@ -1660,19 +1710,19 @@ int RunHostile(const HostileCase& hostile, const std::wstring& programUnderTest,
                                             std::to_string(prediction.actions.size()) + " entries)");
             const MessageDialog dialog = WaitForMessage(run);
             if (hostile.dialog != HostileCase::Dialog::unchecked) {
-                // Caption and button on the screen, for a mouse user.
-                RECT frame{};
+                // Caption and button in the work area (not under the task bar), for a mouse user.
+                RECT frame{}, work{};
                 GetWindowRect(dialog.window, &frame);
+                SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
                 const int width = frame.right - frame.left, height = frame.bottom - frame.top;
                 const bool small = hostile.dialog == HostileCase::Dialog::onSmallScreen;
-                Expect((!small || (width <= 1024 && height <= 768)) && frame.left >= 0 && frame.top >= 0 &&
-                           frame.right <= GetSystemMetrics(SM_CXSCREEN) &&
-                           frame.bottom <= GetSystemMetrics(SM_CYSCREEN),
+                Expect((!small || (width <= 1024 && height <= 768)) && frame.left >= work.left &&
+                           frame.top >= work.top && frame.right <= work.right && frame.bottom <= work.bottom,
                        "the message dialog (" + std::to_string(width) + " x " + std::to_string(height) +
                            " at " + std::to_string(frame.left) + ", " + std::to_string(frame.top) + ") " +
-                           (small ? "fits a 1024 x 768 screen and " : "") + "lies wholly on this one (" +
-                           std::to_string(GetSystemMetrics(SM_CXSCREEN)) + " x " +
-                           std::to_string(GetSystemMetrics(SM_CYSCREEN)) + ")");
+                           (small ? "fits a 1024 x 768 screen and " : "") + "lies wholly in the work area (" +
+                           std::to_string(work.left) + ", " + std::to_string(work.top) + " to " +
+                           std::to_string(work.right) + ", " + std::to_string(work.bottom) + ")");
             }
             text = WholeTextOf(dialog.text);
             Press(dialog.ok);

@@ -76,6 +76,32 @@ TEST(Win32Platform, ReportsTheCodePageAndModule) {
     EXPECT_EQ(platform.SystemDirectory(), system);
 }
 
+// A path longer than the first buffer is read again until it fits, however the system reports the cut:
+// filled to the end without a terminator (XP) or with one in the last place (Vista on), the whole buffer's
+// length either way.
+TEST(Win32Platform, LongPathIsReadWhole) {
+    static std::string path;
+    static bool terminated = false;
+    const auto read = [](char* buffer, std::size_t size) -> std::size_t {
+        if (path.size() < size) {
+            CopyMemory(buffer, path.c_str(), path.size() + 1);
+            return path.size();
+        }
+        CopyMemory(buffer, path.data(), size);
+        if (terminated) buffer[size - 1] = '\0';
+        return size;
+    };
+    for (const bool vista : {false, true}) {
+        for (const std::size_t length :
+             {std::size_t{0}, std::size_t{260}, std::size_t{261}, std::size_t{5000}}) {
+            terminated = vista;
+            path = length == 0 ? "" : "C:\\" + std::string(length - 3, 'a');
+            EXPECT_EQ(repair::ReadWholePath(read), path)
+                << length << (vista ? " bytes, Vista on" : " bytes, XP");
+        }
+    }
+}
+
 TEST(Win32Platform, EnvironmentValueOfAnyLength) {
     repair::Win32Platform platform;
     const std::string longValue(5000, 'x');

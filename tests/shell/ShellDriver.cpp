@@ -208,12 +208,14 @@ ui::MessageLayout ExpectedLayout(const char* text) {
     SIZE alphabet{};
     GetTextExtentPoint32A(dc, ui::kAlphabet, 52, &alphabet);
     const int lineWidth = GetSystemMetrics(SM_CXSCREEN) / 2;
-    const std::string laidOut =
-        ui::BreakLongWords(text, lineWidth, text::LeadBytes::CodePage936(), [dc](std::string_view piece) {
-            SIZE size{};
-            GetTextExtentPoint32A(dc, piece.data(), static_cast<int>(piece.size()), &size);
-            return static_cast<int>(size.cx);
-        });
+    const auto width = [dc](std::string_view piece) {
+        SIZE size{};
+        GetTextExtentPoint32A(dc, piece.data(), static_cast<int>(piece.size()), &size);
+        return static_cast<int>(size.cx);
+    };
+    const text::LeadBytes lead = text::LeadBytes::CodePage936();
+    const std::string laidOut = ui::BreakLongWords(
+        ui::ShortenLongLines(text, ui::kLongestShownLine * lineWidth, lead, width), lineWidth, lead, width);
     RECT textRect{0, 0, lineWidth, 0};
     DrawTextA(dc, laidOut.c_str(), -1, &textRect, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
     RECT captionRect{};
@@ -272,10 +274,12 @@ void CheckMessageDialog(HWND dialog, const char* text, const std::string& title,
     CheckBox(ChildBox(dialog, button), layout.buttons.front(), name + ": button position and size");
     RECT frame{};
     GetWindowRect(dialog, &frame);
-    CheckEq(frame.left, (GetSystemMetrics(SM_CXSCREEN) - (frame.right - frame.left)) / 2,
-            name + ": centred across");
-    CheckEq(frame.top, (GetSystemMetrics(SM_CYSCREEN) - (frame.bottom - frame.top)) / 2,
-            name + ": centred down");
+    RECT work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    CheckEq(frame.left, work.left + (work.right - work.left - (frame.right - frame.left)) / 2,
+            name + ": centred across the work area");
+    CheckEq(frame.top, work.top + (work.bottom - work.top - (frame.bottom - frame.top)) / 2,
+            name + ": centred down the work area");
 }
 
 HWND MessageBoxText(HWND box) {

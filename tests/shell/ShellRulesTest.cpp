@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 
 namespace {
@@ -196,6 +197,45 @@ TEST(MessageDialog, WordsLongerThanTheLineBreakBetweenCharacters) {
     EXPECT_EQ(ui::BreakLongWords("a修复b", 4, LeadBytes::SingleByte(), bytes),
               "a\xD0\xDE\xB8\r\n\xB4"
               "b");
+}
+
+// What the dialog shows of a message too long to read whole: a line wider than the limit shortened in
+// the middle, a text taller than the room cut with "……" after the last characters that fit.
+TEST(MessageDialog, LongLinesShortenedAndTallTextsCut) {
+    struct Case {
+        const char* name;
+        std::string message;
+        int limit;  // the widest line for ShortenLongLines, the greatest height for CutToHeight
+        std::string shown;
+    };
+    // One pixel a byte ("…" is two wide); ten pixels a line.
+    const auto bytes = [](std::string_view piece) { return static_cast<int>(piece.size()); };
+    const auto lines = [](std::string_view text) {
+        return 10 * static_cast<int>(1 + std::count(text.begin(), text.end(), '\n'));
+    };
+    const Case shortened[] = {
+        {"lines that fit stay", "abcdefgh\r\nxy", 8, "abcdefgh\r\nxy"},
+        {"a long key keeps its start and end", "修复完毕\r\nabcdefghijkl\r\n另有 3", 8,
+         "修复完毕\r\nabc…jkl\r\n另有 3"},
+        {"double-byte characters stay whole", "修复完毕文件列表", 8, "修…列表"},
+        {"the last line, after a bare line break", "x\nabcdefghijkl", 8, "x\nabc…jkl"},
+        {"trail byte 5C stays with its character", std::string("ab") + kTrail5C + "cdef" + kTrail5C, 8,
+         std::string("ab…ef") + kTrail5C},
+    };
+    for (const Case& c : shortened) {
+        EXPECT_EQ(ui::ShortenLongLines(c.message, c.limit, LeadBytes::CodePage936(), bytes), c.shown)
+            << c.name;
+    }
+    const Case cut[] = {
+        {"a text that fits stays", "a\r\nb\r\nc", 30, "a\r\nb\r\nc"},
+        {"the last line shown says that more follows", "a\r\nb\r\nc\r\nd", 30, "a\r\nb\r\nc……"},
+        {"cut between double-byte characters, no line break before the mark", "修复\r\n完毕\r\n文件", 20,
+         "修复\r\n完毕……"},
+        {"no room for a line: the mark alone", "a\r\nb", 5, "……"},
+    };
+    for (const Case& c : cut) {
+        EXPECT_EQ(ui::CutToHeight(c.message, c.limit, LeadBytes::CodePage936(), lines), c.shown) << c.name;
+    }
 }
 
 TEST(MessageDialog, TwoButtonsAreSpacedAndCentred) {

@@ -236,10 +236,16 @@ TEST(RepairRun, ErrorsBeforeTheList) {
         m.platform.environment["COMMONPROGRAMFILES"] = c.sharedFolder;
         m.platform.modulePath = c.modulePath;
         const std::string programDirectory = repair::ProgramDirectory(c.modulePath, m.platform.Lead());
-        // The program's own list, and a decoy in the folder above that a cut path would end in.
-        m.platform.files[programDirectory + "xp\\文件列表.ini"] = "[文件列表]\r\na.dll=路径\\ado\\a.dll\r\n";
-        const std::string cut = repair::ProgramDirectory(c.modulePath.substr(0, 260), m.platform.Lead());
-        m.platform.files[cut + "xp\\文件列表.ini"] = "[文件列表]\r\nd.dll=D:\\d.dll\r\n";
+        // The program's own list, and a decoy wherever a path cut to what the file functions take
+        // would lead: the list path cut, or the list beside the program's path cut.
+        const std::string list = programDirectory + "xp\\文件列表.ini";
+        m.platform.files[list] = "[文件列表]\r\na.dll=路径\\ado\\a.dll\r\n";
+        const std::string programCut =
+            repair::ProgramDirectory(c.modulePath.substr(0, repair::kLongestAnsiPath), m.platform.Lead());
+        for (const std::string& decoy :
+             {list.substr(0, repair::kLongestAnsiPath), programCut + "xp\\文件列表.ini"}) {
+            if (decoy != list) m.platform.files[decoy] = "[文件列表]\r\nd.dll=D:\\d.dll\r\n";
+        }
         try {
             repair::RunRepair(m.host, m.platform);
             EXPECT_TRUE(c.message.empty()) << "no error";
