@@ -1,7 +1,9 @@
 // The old reference-counted string, which the runtime's error classes (std::length_error and the others
 // the string functions raise) keep their text in. See RuntimeParts.cpp for why the program makes parts of
 // the runtime itself.
-#define _GLIBCXX_USE_CXX11_ABI 0  // NOLINT(bugprone-reserved-identifier): the runtime's own switch
+// The runtime's own switch, under its reserved name.
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
+#define _GLIBCXX_USE_CXX11_ABI 0
 
 #include <string>
 
