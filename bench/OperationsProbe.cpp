@@ -44,6 +44,23 @@ private:
     std::FILE* file_;
 };
 
+// A hidden start as the run makes it, but in the probe's own current folder rather than the started
+// program's: how registrations were started before the run gave them the system folder.
+bool StartHiddenHere(const std::string& program, const std::string& commandLine) {
+    std::string mutableCommandLine = commandLine;  // CreateProcessA may write into it
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(program.c_str(), mutableCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -106,6 +123,21 @@ int main(int argc, char** argv) {
     start = Now();
     for (std::size_t i = 0; i < starts; ++i) platform.StartHidden(utility, actions[i].command);
     report.Line("a start of the system folder's regsvr32 (CreateProcessA)", Now() - start, starts);
+
+    // Whether the folder a registration starts in changes its cost: the same starts, taking turns between
+    // the system folder (as the run starts them) and the probe's own current folder, so that the
+    // machine's load weighs on both alike.
+    double inSystemFolder = 0, inOwnFolder = 0;
+    for (std::size_t i = 0; i < starts; ++i) {
+        start = Now();
+        platform.StartHidden(utility, actions[i].command);
+        inSystemFolder += Now() - start;
+        start = Now();
+        StartHiddenHere(utility, actions[i].command);
+        inOwnFolder += Now() - start;
+    }
+    report.Line("  the same in turns: in the system folder (the run)", inSystemFolder, starts);
+    report.Line("  the same in turns: in the caller's current folder", inOwnFolder, starts);
 
     // The run's loop as the program makes it, for as many entries: position, value, copy, start. When
     // this is well above the sum of the lines before, the operations slow each other down.

@@ -34,7 +34,9 @@ using namespace std::chrono_literals;
 
 constexpr auto kStepTimeout = 300s;
 
+// The median, or 0 for no values (a side whose every turn was lost).
 double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
     std::sort(values.begin(), values.end());
     const std::size_t n = values.size();
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
@@ -304,71 +306,80 @@ int BenchRepair(const std::wstring& program, const std::wstring& standIn, const 
     Say("repair: " + std::to_string(entries) + " files of 4 KB, regsvr32 = the e2e stand-in at " +
         Utf8(regsvr.Path()) + " (logs its command line, registers nothing)");
 
-    std::vector<double> programDone, programRegistered, batchDone, batchRegistered, barDone, bareDone;
-    // Every side's starts that the system refused, and those started whose line never came, all turns.
-    struct Shortfall {
-        const char* side;
-        std::size_t refused = 0, unlogged = 0;
+    // Each side's figures over its turns, and its registrations that the system refused to start and
+    // those started whose line never came, all turns. A turn that lost a line waited out the whole
+    // timeout for it: it is left out of that side's figures and counted as lost.
+    struct Side {
+        explicit Side(const char* sideName) : name(sideName) {}
+        const char* name;
+        std::vector<double> done, registered;
+        std::size_t refused = 0, unlogged = 0, lost = 0;
         void Add(const Turn& turn) {
             refused += turn.refused;
             unlogged += turn.unlogged;
+            if (turn.unlogged > 0) {
+                ++lost;
+                return;
+            }
+            done.push_back(turn.done);
+            registered.push_back(turn.registered);
         }
     };
-    Shortfall shortfalls[] = {{"program"}, {"floor with the progress bar"}, {"bare floor"}, {"batch file"}};
+    Side mdac("program"), bar("floor with the progress bar"), bare("bare floor"), batch("batch file");
+    Side* const sides[] = {&mdac, &bar, &bare, &batch};
     for (int r = 0; r < repetitions; ++r) {
         const Turn p = RunProgram(setup);
-        programDone.push_back(p.done);
-        programRegistered.push_back(p.registered);
-        const Turn bar = RunFloor(setup, floorLoop, true), bare = RunFloor(setup, floorLoop, false);
-        barDone.push_back(bar.done);
-        bareDone.push_back(bare.done);
+        const Turn withBar = RunFloor(setup, floorLoop, true), without = RunFloor(setup, floorLoop, false);
         const Turn b = RunBatch(setup);
-        batchDone.push_back(b.done);
-        batchRegistered.push_back(b.registered);
-        const Turn* turns[] = {&p, &bar, &bare, &b};
+        const Turn* turns[] = {&p, &withBar, &without, &b};
         std::string shortOf;
         for (int side = 0; side < 4; ++side) {
-            shortfalls[side].Add(*turns[side]);
+            sides[side]->Add(*turns[side]);
             if (turns[side]->refused + turns[side]->unlogged > 0)
-                shortOf += std::string(shortOf.empty() ? "" : ", ") + shortfalls[side].side + " " +
+                shortOf += std::string(shortOf.empty() ? "" : ", ") + sides[side]->name + " " +
                            std::to_string(turns[side]->refused) + " refused, " +
-                           std::to_string(turns[side]->unlogged) + " unlogged";
+                           std::to_string(turns[side]->unlogged) + " unlogged" +
+                           (turns[side]->unlogged > 0 ? " (turn lost)" : "");
         }
         Say("  turn " + std::to_string(r + 1) + ": MdacRepair.exe " + Figures({p.done}) +
-            " s, floor with the progress bar " + Figures({bar.done}) + " s, bare floor " +
-            Figures({bare.done}) + " s, batch file " + Figures({b.done}) + " s" +
+            " s, floor with the progress bar " + Figures({withBar.done}) + " s, bare floor " +
+            Figures({without.done}) + " s, batch file " + Figures({b.done}) + " s" +
             (shortOf.empty() ? "" : " (" + shortOf + ")"));
     }
     char line[256];
-    Say("repair, median of " + std::to_string(repetitions) + " (seconds):");
+    Say("repair, median of the turns kept (seconds):");
     std::snprintf(line, sizeof line, "  %-44s %8.2f   (all registrations logged: %.2f)",
-                  "MdacRepair.exe: start to \"修复完毕\"", Median(programDone), Median(programRegistered));
+                  "MdacRepair.exe: start to \"修复完毕\"", Median(mdac.done), Median(mdac.registered));
     Say(line);
     std::snprintf(line, sizeof line, "  %-44s %8.2f   (all registrations logged: %.2f)",
-                  "batch file under cmd: start to end", Median(batchDone), Median(batchRegistered));
+                  "batch file under cmd: start to end", Median(batch.done), Median(batch.registered));
     Say(line);
     std::snprintf(line, sizeof line, "  %-44s %8.2f", "floor: the loop with a shown progress bar",
-                  Median(barDone));
+                  Median(bar.done));
     Say(line);
     std::snprintf(line, sizeof line, "  %-44s %8.2f", "floor: the bare loop (copy, hidden start)",
-                  Median(bareDone));
+                  Median(bare.done));
     Say(line);
-    const std::pair<const char*, const std::vector<double>*> against[] = {
-        {"ratio program / floor with the progress bar", &barDone},
-        {"ratio program / bare floor", &bareDone},
-        {"ratio program / batch file", &batchDone}};
-    for (const auto& [label, figures] : against) {
-        std::snprintf(line, sizeof line, "  %-44s %8.2f", label, Median(programDone) / Median(*figures));
+    for (const Side* other : {&bar, &bare, &batch}) {
+        const std::string label = std::string("ratio program / ") + other->name;
+        if (mdac.done.empty() || other->done.empty()) {
+            std::snprintf(line, sizeof line, "  %-44s %8s", label.c_str(), "-");
+        } else {
+            std::snprintf(line, sizeof line, "  %-44s %8.2f", label.c_str(),
+                          Median(mdac.done) / Median(other->done));
+        }
         Say(line);
     }
-    Say("  all turns, program: " + Figures(programDone) + "; floor with the progress bar: " +
-        Figures(barDone) + "; bare floor: " + Figures(bareDone) + "; batch file: " + Figures(batchDone));
+    Say("  all turns kept, program: " + Figures(mdac.done) + "; floor with the progress bar: " +
+        Figures(bar.done) + "; bare floor: " + Figures(bare.done) + "; batch file: " + Figures(batch.done));
     const std::size_t starts = static_cast<std::size_t>(entries) * static_cast<std::size_t>(repetitions);
     Say("registrations of " + std::to_string(starts) +
-        " per side that the system refused to start (the program names them in its message), and those "
-        "started that never logged their line:");
-    for (const Shortfall& s : shortfalls) {
-        std::snprintf(line, sizeof line, "  %-44s %8zu refused %8zu unlogged", s.side, s.refused, s.unlogged);
+        " per side that the system refused to start (the program names them in its message), those "
+        "started that never logged their line, and the turns of " +
+        std::to_string(repetitions) + " lost to such a line (left out of the figures above):");
+    for (const Side* side : sides) {
+        std::snprintf(line, sizeof line, "  %-44s %8zu refused %8zu unlogged %4zu turns lost", side->name,
+                      side->refused, side->unlogged, side->lost);
         Say(line);
     }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Draws the program's main icon (a database cylinder with a green check badge) and writes
 resources/MainIcon.ico: 12 images, 16/24/32/48 px in 8-bit and 32-bit colour, 16/32/48 px in 4-bit
-colour, and 256 px as PNG. Run it again after changing the drawing; commit the .ico it writes."""
+colour, and 256 px as PNG; an 8-bit image's palette holds only the colours it uses. Run it again after
+changing the drawing; commit the .ico it writes."""
 
 import math
 import os
@@ -114,9 +115,16 @@ def nearest(palette, rgb, cache):
 def bmp_image(rows, bits):
     """An icon image in BMP form: header, palette, colour bitmap and AND mask, both bottom-up."""
     size = len(rows)
-    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, bits, 0, 0, 0, 0, 0, 0)
     palette = vga_palette() if bits == 4 else cube_palette() if bits == 8 else []
     cache = {}
+    if bits == 8:
+        # The colours of the cube this image uses, and black first for its transparent pixels: a
+        # palette of a few dozen entries (biClrUsed) in place of 256, each pixel the same colour.
+        used = {nearest(palette, px[:3], cache) for row in rows for px in row if px[3] >= 128}
+        palette = [palette[0]] + [palette[i] for i in sorted(used - {0})]
+        cache = {}
+    colours_used = len(palette) if bits == 8 else 0
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, bits, 0, 0, 0, 0, colours_used, 0)
     colour = bytearray()
     mask = bytearray()
     for row in reversed(rows):

@@ -1,9 +1,6 @@
 #include "ui/Application.h"
 
-#include <cxxabi.h>
-
 #include <cstdint>
-#include <cstdlib>
 #include <typeinfo>
 
 #include "repair/Errors.h"
@@ -46,10 +43,7 @@ HMODULE ModuleHolding(const void* address) {
 // The class name the start-up box shows for an error that is not one of the program's own.
 std::string ClassNameOf(const std::exception& error) {
     if (const auto* own = dynamic_cast<const repair::Error*>(&error)) return own->ClassName();
-    int status = 0;
-    char* demangled = abi::__cxa_demangle(typeid(error).name(), nullptr, nullptr, &status);
-    std::string name = status == 0 && demangled != nullptr ? demangled : "";
-    std::free(demangled);
+    std::string name = ClassNameFromTypeName(typeid(error).name());
     return name.empty() ? "Exception" : name;
 }
 

@@ -1,7 +1,6 @@
 #include "ui/ShellRules.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "ui/Scaling.h"
 
@@ -190,14 +189,66 @@ std::string MessageClipboardText(std::string_view caption, std::string_view mess
 
 std::string StartupFailureText(std::string_view className, std::string_view moduleName, std::uint32_t offset,
                                std::string_view message) {
-    char hex[9];
-    std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(offset));
+    char hex[8];
+    for (char& digit : hex) {
+        digit = "0123456789ABCDEF"[offset >> 28];
+        offset <<= 4;
+    }
     std::string text = "异常 ";
     text.append(className).append(" 发生在模块 ").append(moduleName).append(" 中的 ");
-    text.append(hex).append(" 位置.\n").append(message);
+    text.append(hex, sizeof hex).append(" 位置.\n").append(message);
     if (!message.empty() && message.back() != '.') text += '.';
     if (text.size() > kStartupFailureTextLimit) text.resize(kStartupFailureTextLimit);
     return text;
+}
+
+namespace {
+
+// Reads one length-prefixed name ("9bad_alloc") at `at` of `typeName` into `name` and moves past it.
+bool ReadSourceName(std::string_view typeName, std::size_t& at, std::string_view& name) {
+    std::size_t length = 0;
+    const std::size_t start = at;
+    while (at < typeName.size() && typeName[at] >= '0' && typeName[at] <= '9') {
+        length = length * 10 + static_cast<std::size_t>(typeName[at] - '0');
+        if (length > typeName.size()) return false;
+        ++at;
+    }
+    if (at == start || length == 0 || length > typeName.size() - at) return false;
+    name = typeName.substr(at, length);
+    at += length;
+    return true;
+}
+
+}  // namespace
+
+std::string ClassNameFromTypeName(std::string_view typeName) {
+    std::size_t at = 0;
+    const bool nested = typeName.substr(0, 1) == "N";
+    if (nested) ++at;
+    std::string name;
+    if (typeName.substr(at, 2) == "St") {
+        name = "std";
+        at += 2;
+    }
+    int parts = 0;
+    while (at < typeName.size() && typeName[at] != 'E') {
+        std::string_view part;
+        if (!ReadSourceName(typeName, at, part)) return "";
+        if (!name.empty()) name += "::";
+        // The anonymous namespace's name is "_GLOBAL_", one of "._$", "N" and what the compiler adds.
+        const bool anonymous = part.size() >= 10 && part.substr(0, 8) == "_GLOBAL_" &&
+                               (part[8] == '.' || part[8] == '_' || part[8] == '$') && part[9] == 'N';
+        name += anonymous ? std::string_view("(anonymous namespace)") : part;
+        while (at < typeName.size() && typeName[at] == 'B') {
+            std::string_view tag;
+            if (!ReadSourceName(typeName, ++at, tag)) return "";
+            name.append("[abi:").append(tag).append("]");
+        }
+        ++parts;
+    }
+    if (parts == 0) return "";
+    if (nested) return at + 1 == typeName.size() ? name : "";
+    return at == typeName.size() && parts == 1 ? name : "";
 }
 
 }  // namespace ui

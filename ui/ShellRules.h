@@ -121,4 +121,10 @@ inline constexpr std::size_t kStartupFailureTextLimit = 1023;
 std::string StartupFailureText(std::string_view className, std::string_view moduleName, std::uint32_t offset,
                                std::string_view message);
 
+// The class name a reader writes for the name `typeid(...).name()` gives: "St9bad_alloc" is
+// "std::bad_alloc", "NSt8ios_base7failureB5cxx11E" is "std::ios_base::failure[abi:cxx11]". It reads the
+// names of classes in namespaces and classes, with ABI tags and the anonymous namespace; empty for any
+// other form (a template's instance, a local class), which no error the program raises has.
+std::string ClassNameFromTypeName(std::string_view typeName);
+
 }  // namespace ui

@@ -2,8 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cxxabi.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
+#include <functional>
+#include <ios>
+#include <new>
+#include <stdexcept>
+#include <system_error>
+#include <typeinfo>
 
 namespace {
 
@@ -300,9 +309,51 @@ TEST(StartupFailure, Text) {
          "异常 E 发生在模块 m.exe 中的 00ABCDEF 位置.\n"},
         {"a blank still gets a dot here", "E", "m.exe", 0, "x ",
          "异常 E 发生在模块 m.exe 中的 00000000 位置.\nx ."},
+        {"every hex digit", "E", "m.exe", 0x3456789A, "x", "异常 E 发生在模块 m.exe 中的 3456789A 位置.\nx."},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ui::StartupFailureText(c.className, c.module, c.offset, c.message), c.text) << c.name;
+    }
+}
+
+namespace shown {
+struct Error {
+    struct Inner {};
+};
+}  // namespace shown
+struct LocalError {};
+template <typename T>
+struct TemplateError {};
+
+// The start-up box names an error's class as the C++ runtime's demangler does, for every class an error of
+// the program can have; other forms are not read.
+TEST(StartupFailure, ClassName) {
+    const std::type_info* const read[] = {&typeid(std::bad_alloc),
+                                          &typeid(std::bad_array_new_length),
+                                          &typeid(std::length_error),
+                                          &typeid(std::out_of_range),
+                                          &typeid(std::logic_error),
+                                          &typeid(std::invalid_argument),
+                                          &typeid(std::runtime_error),
+                                          &typeid(std::system_error),
+                                          &typeid(std::ios_base::failure),
+                                          &typeid(std::bad_function_call),
+                                          &typeid(std::bad_cast),
+                                          &typeid(std::exception),
+                                          &typeid(shown::Error),
+                                          &typeid(shown::Error::Inner),
+                                          &typeid(LocalError)};
+    for (const std::type_info* type : read) {
+        int status = -1;
+        char* demangled = abi::__cxa_demangle(type->name(), nullptr, nullptr, &status);
+        ASSERT_EQ(status, 0) << type->name();
+        const std::string expected = demangled;
+        std::free(demangled);
+        EXPECT_EQ(ui::ClassNameFromTypeName(type->name()), expected) << type->name();
+    }
+    for (const char* unread : {typeid(TemplateError<int>).name(), "", "N", "NE", "St", "9bad", "9bad_allocE",
+                               "N3fooE3bar", "3foo3bar", "N3foo", "0a", "N3fooB", "99999999999999999999a"}) {
+        EXPECT_EQ(ui::ClassNameFromTypeName(unread), "") << unread;
     }
 }
 
