@@ -1,7 +1,8 @@
 // Runs MdacRepair.exe for scripts/run and watches it as a user would: has pictures taken of the main window
 // and of the completion message (or the error box), and with --dismiss answers the message itself, for a
 // display nobody looks at. Prints what it saw and exits with the program's exit code (2 when the program
-// did not end by itself in time).
+// did not end by itself in time), once the programs the program started (its registrations) have ended
+// too, or have been given ten minutes.
 //   RepairRunner.exe PROGRAM.exe SCREENSHOT_FOLDER [--dismiss]
 // A 64-bit Windows program: it starts at once under Wine, whatever the program under watch costs.
 #include "Outside.h"
@@ -19,6 +20,16 @@ using namespace std::chrono_literals;
 
 constexpr auto kStartTimeout = 300s;  // a 32-bit start under emulation takes most of a minute
 constexpr auto kRunTimeout = 600s;
+constexpr auto kStartedTimeout = 600s;
+
+// The programs started by the program (and by those) belong to the job the program is put in, and only
+// they: the prefix's other programs are none of the runner's business.
+bool JobIsEmpty(HANDLE job) {
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+    return !QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting,
+                                      sizeof accounting, nullptr) ||
+           accounting.ActiveProcesses == 0;
+}
 
 // Asks scripts/run for a picture of the screen: it watches the folder, takes the picture from outside
 // (the X server has what the user sees, whatever the program's own drawing path) and answers with NAME.png.
@@ -71,6 +82,10 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "runner: cannot start the program (error %lu)\n", GetLastError());
         return 2;
     }
+    // The program reaches its first registration seconds after its window shows: it is in the job well
+    // before it starts any.
+    const HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    const bool watched = job && AssignProcessToJobObject(job, process.hProcess);
 
     std::wstring which;
     if (HWND form = WaitForWindow(process, {L"TForm1"}, kStartTimeout, &which)) {
@@ -109,5 +124,11 @@ int wmain(int argc, wchar_t** argv) {
     }
     EndProcess(process);
     Say("runner: the program ended with exit code " + std::to_string(*exitCode));
+    if (!watched) {
+        Say("runner: the programs it started cannot be waited for here");
+    } else if (!WaitUntil([job] { return JobIsEmpty(job); }, kStartedTimeout, 250ms)) {
+        Say("runner: the programs it started had not ended after ten minutes");
+    }
+    if (job) CloseHandle(job);
     return answer && !isError ? static_cast<int>(*exitCode) : 3;
 }
