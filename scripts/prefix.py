@@ -2,8 +2,11 @@
 file names Wine has builtin DLLs of, and how a run of scripts/run is undone.
 
     prefix.py builtins                      prints the names of Wine's builtin DLLs, one a line, in lower case
-    prefix.py undo-overrides PLAN UNDO      writes UNDO/overrides.reg, which gives each DLL override the probe's
-                                            plan (its output, PLAN) changed its value before, for regedit
+    prefix.py undo-settings PLAN UNDO [VERSION]
+                                            writes UNDO/settings.reg, which gives each DLL override the probe's
+                                            plan (its output, PLAN) changed its value before, and when VERSION
+                                            is given (as a .reg file gives a value), MdacRepair.exe's Windows
+                                            version setting too, for regedit
     prefix.py put-back PREFIX ASIDE PLAN UNDO
                                             for each of Wine's copies the plan set aside into the folder ASIDE:
                                             puts it back where it was when no file is there now, otherwise
@@ -82,17 +85,22 @@ def plan_lines(plan, kind):
     return [match.group(1).split("\t") for match in re.finditer(kind + r"\t([^\r\n]*)", text)]
 
 
-def write_undo_overrides(plan, undo):
-    """UNDO/overrides.reg, for `wine regedit`: each override the plan changed, back to its value before (a
-    value that was not there is deleted). Nothing is written when none changed."""
+def write_undo_settings(plan, undo, version=None):
+    """UNDO/settings.reg, for `wine regedit`: each override the plan changed, back to its value before (a
+    value that was not there is deleted), and the Windows version setting of MdacRepair.exe when its value
+    before is given. Nothing is written when nothing changed."""
     changed = [fields for fields in plan_lines(plan, "override") if len(fields) >= 4 and fields[1] != fields[2]]
-    if not changed:
+    lines = ["Windows Registry Editor Version 5.00"]
+    if changed:
+        lines += ["", "[HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides]"]
+        lines += [f'"{key}"={before}' for key, _, _, before in (fields[:4] for fields in changed)]
+    if version is not None:
+        lines += ["", "[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\MdacRepair.exe]", f'"Version"={version}']
+    if len(lines) == 1:
         return
-    lines = ["Windows Registry Editor Version 5.00", "", "[HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides]"]
-    lines += [f'"{key}"={before}' for key, _, _, before in (fields[:4] for fields in changed)]
     pathlib.Path(undo).mkdir(parents=True, exist_ok=True)
     # UTF-16 with its byte order mark, as regedit writes its own files: any value comes back as it was.
-    (pathlib.Path(undo) / "overrides.reg").write_text("\r\n".join(lines) + "\r\n", encoding="utf-16")
+    (pathlib.Path(undo) / "settings.reg").write_text("\r\n".join(lines) + "\r\n", encoding="utf-16")
 
 
 def put_back(prefix, aside, plan, undo):
@@ -136,9 +144,9 @@ if __name__ == "__main__":
     command = sys.argv[1:2]
     if command == ["builtins"] and len(sys.argv) == 2:
         print("\n".join(builtin_names()))
-    elif command == ["undo-overrides"] and len(sys.argv) == 4:
-        write_undo_overrides(*sys.argv[2:])
+    elif command == ["undo-settings"] and len(sys.argv) in (4, 5):
+        write_undo_settings(*sys.argv[2:])
     elif command == ["put-back"] and len(sys.argv) == 6:
         put_back(*sys.argv[2:])
     else:
-        sys.exit("usage: prefix.py builtins | undo-overrides PLAN UNDO | put-back PREFIX ASIDE PLAN UNDO")
+        sys.exit("usage: prefix.py builtins | undo-settings PLAN UNDO [VERSION] | put-back PREFIX ASIDE PLAN UNDO")

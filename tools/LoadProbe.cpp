@@ -156,11 +156,12 @@ std::wstring FinalPath(HANDLE file) {
 
 // The Windows path Wine gives a host path; empty outside Wine.
 std::wstring FromHostPath(const std::wstring& hostPath) {
-    using DosName = WCHAR*(CDECL*)(const char*);
+    using DosName = LPWSTR (*)(LPCSTR);  // cdecl, as every C function of Wine's own
     const auto dosName = reinterpret_cast<DosName>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_dos_file_name")));
     if (!dosName) return {};
-    WCHAR* name = dosName(Utf8(hostPath).c_str());
+    const std::string hostName = Utf8(hostPath);
+    const LPWSTR name = dosName(hostName.c_str());
     if (!name) return {};
     std::wstring path = name;
     HeapFree(GetProcessHeap(), 0, name);
@@ -185,23 +186,22 @@ long MoveOpenFile(HANDLE file, const std::wstring& to) {
         ULONG fileNameLength;
         WCHAR fileName[1];
     };
-    struct Status {
-        LONG status;
-        ULONG_PTR information;
-    };
-    using SetInformation = LONG(NTAPI*)(HANDLE, Status*, void*, ULONG, int);
+    // Where the call leaves its status and the count it returns, neither read here.
+    using StatusBlock = ULONG_PTR[2];
+    using SetInformation = LONG(NTAPI*)(HANDLE, StatusBlock*, void*, ULONG, int);
     const auto set = reinterpret_cast<SetInformation>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll"), "NtSetInformationFile")));
     if (!set) return -1;
     constexpr int kFileRenameInformation = 10;
     const std::wstring name = L"\\??\\" + to;
-    std::vector<char> buffer(sizeof(Rename) + name.size() * sizeof(WCHAR));
+    const std::size_t nameBytes = name.size() * sizeof(WCHAR);
+    std::vector<char> buffer(sizeof(Rename) + nameBytes);
     auto* rename = reinterpret_cast<Rename*>(buffer.data());
     rename->replaceIfExists = FALSE;
     rename->rootDirectory = nullptr;
-    rename->fileNameLength = static_cast<ULONG>(name.size() * sizeof(WCHAR));
-    std::memcpy(rename->fileName, name.data(), name.size() * sizeof(WCHAR));
-    Status status{};
+    rename->fileNameLength = static_cast<ULONG>(nameBytes);
+    std::memcpy(rename->fileName, name.data(), nameBytes);
+    StatusBlock status{};
     return set(file, &status, buffer.data(), static_cast<ULONG>(buffer.size()), kFileRenameInformation);
 }
 

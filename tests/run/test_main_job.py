@@ -410,6 +410,9 @@ def own_package_row(build, scratch, arch):
         print(f"  user.reg's DllOverrides {when}: {lines}")
     check(f'"{WINE_BUILTIN_OF_PACKAGE}"=""' in lines_undone and overrides(prefix) == overrides_before,
           f"{name}: after the undo, {WINE_BUILTIN_OF_PACKAGE} is the empty value again, and every override as before")
+    versions = registry_values(prefix, "user.reg", r"Software\\\\Wine\\\\AppDefaults\\\\MdacRepair\.exe()")
+    check("Version" not in versions.get("", {}),
+          f"{name}: after the undo, MdacRepair.exe has no version setting of its own, as before (found {versions})")
     check(run_report.host_path(prefix, wines_copy).read_bytes() == wines_copy_bytes,
           f"{name}: after the undo, Wine's copy is back at {wines_copy}")
 
