@@ -1,20 +1,22 @@
-"""What the scripts know of a Wine prefix: its kind, where its Windows paths lie on this machine, and which
-file names Wine has builtin DLLs of.
+"""What the scripts know of a Wine prefix: its kind, where its Windows paths lie on this machine, which
+file names Wine has builtin DLLs of, and how a run of scripts/run is undone.
 
-    prefix.py builtins PREFIX RELEASE_FOLDER    prints "LIST:DESTINATION" for each entry of the release's lists
-                                                (LIST xp or w7) whose destination's file name is one of Wine's
-                                                builtin DLLs; DESTINATION as a 32-bit program of the prefix
-                                                names it
+    prefix.py builtins                      prints the names of Wine's builtin DLLs, one a line, in lower case
+    prefix.py undo-settings PLAN UNDO [VERSION]
+                                            writes UNDO/settings.reg, which gives each DLL override the probe's
+                                            plan (its output, PLAN) changed its value before, and when VERSION
+                                            is given (as a .reg file gives a value), MdacRepair.exe's Windows
+                                            version setting too, for regedit
+    prefix.py put-back PREFIX ASIDE PLAN UNDO
+                                            for each of Wine's copies the plan set aside into the folder ASIDE:
+                                            puts it back where it was when no file is there now, otherwise
+                                            keeps it in UNDO/drive_c/, at its place below drive_c; says which
 """
 import os
 import pathlib
 import re
 import shutil
 import sys
-
-sys.dont_write_bytecode = True
-sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
-from filelist import LIST_NAME, destination, read_list  # noqa: E402  (the scripts' one reader of file lists)
 
 # Wine writes this into the DOS header of each of its builtin DLLs, right after the header, and into the
 # copies of them it puts into a prefix.
@@ -28,7 +30,8 @@ def is_wow64(prefix):
 
 
 def shared_folder(prefix):
-    """The shared System folder a 32-bit program of the prefix sees."""
+    """The shared System folder a 32-bit program of the prefix sees in a prefix as Wine makes it (the tests'
+    expectation; scripts/run asks the probe, which derives each destination by the program's own rule)."""
     files = "Program Files (x86)" if is_wow64(prefix) else "Program Files"
     return f"C:\\{files}\\Common Files\\System"
 
@@ -71,22 +74,79 @@ def carries_builtin_mark(path):
         return False
 
 
-def builtin_entries(prefix, release):
-    """"LIST:DESTINATION" for each entry of the release's lists whose destination's file name Wine has as a
-    builtin DLL: a file of that name among its builtin DLLs, or Wine's own copy of one at the destination."""
-    names = {child.name.lower() for folder in builtin_folders() for child in folder.iterdir()}
-    entries = []
-    for folder in ("xp", "w7"):
-        for _, value in read_list(pathlib.Path(release) / folder / LIST_NAME):
-            target = destination(value, shared_folder(prefix))
-            name = target.rpartition("\\")[2]
-            if name.lower() in names or carries_builtin_mark(host_path(prefix, target)):
-                entries.append(f"{folder}:{target}")
-    return entries
+def builtin_names():
+    """The file names (lower case) of Wine's builtin DLLs."""
+    return sorted({child.name.lower() for folder in builtin_folders() for child in folder.iterdir()})
+
+
+def plan_lines(plan, kind):
+    """The fields of the probe's plan lines of one kind; Wine's own messages may come first on a line."""
+    text = pathlib.Path(plan).read_text(encoding="utf-8", errors="replace")
+    return [match.group(1).split("\t") for match in re.finditer(kind + r"\t([^\r\n]*)", text)]
+
+
+def write_undo_settings(plan, undo, version=None):
+    """UNDO/settings.reg, for `wine regedit`: each override the plan changed, back to its value before (a
+    value that was not there is deleted), and the Windows version setting of MdacRepair.exe when its value
+    before is given. Nothing is written when nothing changed."""
+    changed = [fields for fields in plan_lines(plan, "override") if len(fields) >= 4 and fields[1] != fields[2]]
+    lines = ["Windows Registry Editor Version 5.00"]
+    if changed:
+        lines += ["", "[HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides]"]
+        lines += [f'"{key}"={before}' for key, _, _, before in (fields[:4] for fields in changed)]
+    if version is not None:
+        lines += ["", "[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\MdacRepair.exe]", f'"Version"={version}']
+    if len(lines) == 1:
+        return
+    pathlib.Path(undo).mkdir(parents=True, exist_ok=True)
+    # UTF-16 with its byte order mark, as regedit writes its own files: any value comes back as it was.
+    (pathlib.Path(undo) / "settings.reg").write_text("\r\n".join(lines) + "\r\n", encoding="utf-16")
+
+
+def put_back(prefix, aside, plan, undo):
+    """Each of Wine's copies the plan set aside goes back to where it was when nothing is there now, never
+    replacing a file and only into a folder that still lies, every link followed, inside drive_c; otherwise
+    it is kept in UNDO/drive_c at its place below drive_c. Prints what became of each."""
+    drive_c = pathlib.Path(os.path.realpath(pathlib.Path(prefix) / "drive_c"))
+    for fields in plan_lines(plan, "placeholder"):
+        if len(fields) < 4 or fields[0] != "set-aside":
+            continue
+        destination, below, name = fields[1:4]
+        copy = pathlib.Path(aside) / name
+        target = drive_c.joinpath(*below.split("\\"))
+        wines = f"Wine's own copy of {destination.rpartition(chr(92))[2]}"
+        if not copy.is_file():
+            print(f"run: {wines} set aside from {destination} is no longer in {aside}")
+            continue
+        folder = os.path.realpath(target.parent)
+        if not os.path.lexists(target) and folder == str(target.parent) and folder.startswith(str(drive_c) + "/"):
+            # Copied beside its place under a name of its own, then linked to its name: a file that is
+            # there meanwhile is never replaced.
+            temporary = target.parent / f".{target.name}.{os.getpid()}.put-back"
+            try:
+                shutil.copy2(copy, temporary)
+                os.link(temporary, target)
+                print(f"run: put {wines} back at {destination}, where the program put no file")
+                copy.unlink()
+                continue
+            except OSError as error:
+                print(f"run: {wines} could not be put back at {destination} ({error.strerror})")
+            finally:
+                temporary.unlink(missing_ok=True)
+        kept = pathlib.Path(undo, "drive_c").joinpath(*below.split("\\"))
+        kept.parent.mkdir(parents=True, exist_ok=True)
+        shutil.move(copy, kept)
+        print(f"run: {wines} from {destination} is kept in {kept}" +
+              (", the program having put a file there" if os.path.lexists(target) else ""))
 
 
 if __name__ == "__main__":
-    if len(sys.argv) == 4 and sys.argv[1] == "builtins":
-        print("\n".join(builtin_entries(sys.argv[2], sys.argv[3])))
+    command = sys.argv[1:2]
+    if command == ["builtins"] and len(sys.argv) == 2:
+        print("\n".join(builtin_names()))
+    elif command == ["undo-settings"] and len(sys.argv) in (4, 5):
+        write_undo_settings(*sys.argv[2:])
+    elif command == ["put-back"] and len(sys.argv) == 6:
+        put_back(*sys.argv[2:])
     else:
-        sys.exit("usage: prefix.py builtins PREFIX RELEASE_FOLDER")
+        sys.exit("usage: prefix.py builtins | undo-settings PLAN UNDO [VERSION] | put-back PREFIX ASIDE PLAN UNDO")

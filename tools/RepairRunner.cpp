@@ -1,13 +1,16 @@
 // Runs MdacRepair.exe for scripts/run and watches it as a user would: has pictures taken of the main window
 // and of the completion message (or the error box), and with --dismiss answers the message itself, for a
 // display nobody looks at. Prints what it saw and exits with the program's exit code (2 when the program
-// did not end by itself in time).
+// did not end by itself in time), once the programs the program started (its registrations) have ended
+// too, or have been given two minutes.
 //   RepairRunner.exe PROGRAM.exe SCREENSHOT_FOLDER [--dismiss]
 // A 64-bit Windows program: it starts at once under Wine, whatever the program under watch costs.
 #include "Outside.h"
 
 #include <windows.h>
+#include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -19,6 +22,63 @@ using namespace std::chrono_literals;
 
 constexpr auto kStartTimeout = 300s;  // a 32-bit start under emulation takes most of a minute
 constexpr auto kRunTimeout = 600s;
+constexpr auto kStartedTimeout = 120s;
+
+// The programs started by the program (and by those) belong to the job the program is put in, and only
+// they: the prefix's other programs are none of the runner's business.
+struct Program {
+    DWORD id;
+    std::wstring name;
+};
+
+std::vector<Program> ProgramsOfJob(HANDLE job) {
+    struct {
+        JOBOBJECT_BASIC_PROCESS_ID_LIST list;
+        ULONG_PTR more[63];  // the list's room for 64 processes
+    } ids{};
+    ids.list.NumberOfAssignedProcesses = 64;
+    std::vector<Program> programs;
+    if (!QueryInformationJobObject(job, JobObjectBasicProcessIdList, &ids, sizeof ids, nullptr))
+        return programs;
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    for (DWORD i = 0; i < ids.list.NumberOfProcessIdsInList && i < 64; ++i) {
+        Program program{static_cast<DWORD>(i == 0 ? ids.list.ProcessIdList[0] : ids.more[i - 1]), L"?"};
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+            if (entry.th32ProcessID == program.id) program.name = entry.szExeFile;
+        }
+        programs.push_back(program);
+    }
+    if (snapshot != INVALID_HANDLE_VALUE) CloseHandle(snapshot);
+    return programs;
+}
+
+// Wine's desktop and console hosts, which a program's first window or console starts, belong to Wine's
+// session and last as long as it does: those are never waited for.
+bool IsSessionHost(const Program& program) {
+    return lstrcmpiW(program.name.c_str(), L"explorer.exe") == 0 ||
+           lstrcmpiW(program.name.c_str(), L"conhost.exe") == 0;
+}
+
+bool JobIsDone(HANDLE job) {
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+    if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting, sizeof accounting,
+                                   nullptr) ||
+        accounting.ActiveProcesses == 0)
+        return true;
+    const std::vector<Program> programs = ProgramsOfJob(job);
+    return !programs.empty() && std::all_of(programs.begin(), programs.end(), IsSessionHost);
+}
+
+std::string Told(const std::vector<Program>& programs) {
+    std::string told;
+    for (const Program& program : programs) {
+        told +=
+            (told.empty() ? "" : ", ") + Utf8(program.name) + " (process " + std::to_string(program.id) + ")";
+    }
+    return told;
+}
 
 // Asks scripts/run for a picture of the screen: it watches the folder, takes the picture from outside
 // (the X server has what the user sees, whatever the program's own drawing path) and answers with NAME.png.
@@ -71,6 +131,10 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "runner: cannot start the program (error %lu)\n", GetLastError());
         return 2;
     }
+    // The program reaches its first registration seconds after its window shows: it is in the job well
+    // before it starts any.
+    const HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    const bool watched = job && AssignProcessToJobObject(job, process.hProcess);
 
     std::wstring which;
     if (HWND form = WaitForWindow(process, {L"TForm1"}, kStartTimeout, &which)) {
@@ -109,5 +173,11 @@ int wmain(int argc, wchar_t** argv) {
     }
     EndProcess(process);
     Say("runner: the program ended with exit code " + std::to_string(*exitCode));
+    if (!watched) {
+        Say("runner: the programs it started cannot be waited for here");
+    } else if (!WaitUntil([job] { return JobIsDone(job); }, kStartedTimeout, 250ms)) {
+        Say("runner: the programs it started had not ended after two minutes: " + Told(ProgramsOfJob(job)));
+    }
+    if (job) CloseHandle(job);
     return answer && !isError ? static_cast<int>(*exitCode) : 3;
 }

@@ -18,11 +18,18 @@ per run below; each row has a prefix of its own.
                   left as it was and still loads as Wine's builtin. A component importing a library of its own
                   registers where that library lies beside it and fails where it does not, and the copy of the
                   library planted beside the program (started in its own folder, as Explorer starts it) is
-                  never loaded.
+                  never loaded. A program of the user's keeps running in the prefix meanwhile: it survives the
+                  run, which returns within minutes with the registry written. The override of that name was
+                  the empty value before (the DLL disabled); the undo the run leaves brings it back, and Wine's
+                  copy with it.
   own_package_win32  the same on a 32-bit prefix (WINEARCH=win32), where everything runs as a 32-bit program.
   broken_package  a package whose list names a missing file: refused with exit code 2, naming the file, before
                   the prefix's registry files or drive C: change; and a WINEPREFIX that is a folder of other
-                  files: refused with exit code 2, the folder left as it was.
+                  files: refused with exit code 2, the folder left as it was. Then, on that prefix, a sound
+                  package whose program is killed before it copies anything: Wine's copy, set aside for the run,
+                  is back in its place; a file with Wine's mark at a destination outside the prefix (Z:) is
+                  neither moved nor changed, and said so; a file of the user's under a builtin's name at a
+                  destination is left as it is, and nothing is said of it.
 
     test_main_job.py --build WIN32_BUILD_FOLDER --row winxp|win7|own_package|own_package_win32|broken_package
 """
@@ -34,8 +41,10 @@ import os
 import pathlib
 import re
 import shutil
+import signal
 import subprocess
 import sys
+import time
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 # What must be left in place: appended to a file already at its destination. A file copied over it would
@@ -62,7 +71,7 @@ import prefix as wine_prefix  # noqa: E402  (the scripts' reading of a prefix)
 
 def installed_path(prefix, below):
     """Where a destination below the shared System folder lies on this machine."""
-    return run_report.host_path(prefix, run_report.shared_folder(prefix) + "\\" + below)
+    return run_report.host_path(prefix, wine_prefix.shared_folder(prefix) + "\\" + below)
 
 
 def check(ok, what):
@@ -135,14 +144,46 @@ def overrides(prefix):
     return registry_values(prefix, "user.reg", r"Software\\\\Wine\\\\DllOverrides()").get("", {})
 
 
-def run_main_job(build, prefix, *arguments):
+def wine_processes(prefix, name):
+    """Host process ids of the programs of that name running in the prefix."""
+    found = []
+    for entry in pathlib.Path("/proc").iterdir():
+        try:
+            if entry.name.isdigit() and (entry / "comm").read_text().strip() == name and \
+                    f"WINEPREFIX={prefix}".encode() in (entry / "environ").read_bytes().split(b"\0"):
+                found.append(int(entry.name))
+        except OSError:
+            continue
+    return found
+
+
+def run_main_job(build, prefix, *arguments, kill_program=False):
+    """scripts/run with these arguments on the prefix: its exit code and output. kill_program: the program is
+    killed as soon as it runs, before it copies anything (its countdown takes seconds)."""
     env = dict(os.environ, WINEPREFIX=str(prefix))
     env.pop("DISPLAY", None)  # nobody watches: a private display, the message answered, screenshots saved
-    result = subprocess.run([str(ROOT / "scripts" / "run"), "--build", str(build), *arguments],
-                            env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=1200)
-    output = result.stdout.decode("utf-8", errors="replace")
-    print("\n".join("    | " + line for line in output.splitlines()))
-    return result.returncode, output
+    run = subprocess.Popen([str(ROOT / "scripts" / "run"), "--build", str(build), *arguments],
+                           env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    lines = []
+    for raw in run.stdout:
+        lines.append(raw.decode("utf-8", errors="replace").rstrip("\n"))
+        print("    | " + lines[-1], flush=True)
+        if kill_program and lines[-1] == "run: starting MdacRepair.exe":
+            for _ in range(1200):
+                program = wine_processes(prefix, "MdacRepair.exe")
+                if program:
+                    os.kill(program[0], signal.SIGKILL)
+                    print(f"    (the program, process {program[0]}, killed)")
+                    break
+                time.sleep(0.1)
+    return run.wait(timeout=1200), "\n".join(lines)
+
+
+def override_lines(prefix):
+    """The lines of the DllOverrides key in the prefix's user.reg, as Wine wrote them."""
+    text = (prefix / "user.reg").read_text(encoding="utf-8", errors="replace")
+    match = re.search(r"^\[Software\\\\Wine\\\\DllOverrides\][^\n]*\n(.*?)(?=^\[|\Z)", text, re.M | re.S)
+    return [line for line in (match.group(1) if match else "").splitlines() if line and not line.startswith("#")]
 
 
 def check_repair(build, prefix, arguments, folder, listed, others, run_name):
@@ -166,7 +207,7 @@ def check_repair(build, prefix, arguments, folder, listed, others, run_name):
     servers64 = registry_servers(prefix, r"Software\\\\Classes\\\\CLSID") if wow64 else {}
     for entry, below, clsid, shipped, state in listed:
         destination = installed_path(prefix, below)
-        windows_destination = run_report.shared_folder(prefix) + "\\" + below
+        windows_destination = wine_prefix.shared_folder(prefix) + "\\" + below
         code = "package's code" if state == "package's bytes" else "other code"
         check(destination.is_file() and destination.read_bytes().startswith(shipped),
               f"{run_name}: {entry} is at {windows_destination}")
@@ -273,7 +314,7 @@ def own_package_row(build, scratch, arch):
     beside_importing = installed_path(prefix, OWN_W7_IMPORTING[0][2].replace("路径\\", "")).parent / OWN_LIBRARY
     beside_importing.parent.mkdir(parents=True, exist_ok=True)
     shutil.copyfile(build / "tests" / "e2e" / OWN_LIBRARY, beside_importing)
-    shared = run_report.shared_folder(prefix)
+    shared = wine_prefix.shared_folder(prefix)
 
     # The first file is there before, with bytes of its own, and registered.
     entry, component, destination = OWN_W7[0]
@@ -289,9 +330,13 @@ def own_package_row(build, scratch, arch):
     # Another class names that file through a variable, as a REG_EXPAND_SZ value.
     wine(prefix, "reg", "add", f"HKLM\\Software\\Classes\\CLSID\\{EXPANDED_CLASS}\\InprocServer32", "/ve", "/t",
          "REG_EXPAND_SZ", "/d", "%CommonProgramFiles%\\System\\" + below, "/reg:32", "/f")
+    # The user has the DLL of that name disabled: its override is the empty value.
+    wine(prefix, "reg", "add", "HKCU\\Software\\Wine\\DllOverrides", "/v", WINE_BUILTIN_OF_PACKAGE, "/d", "", "/f")
     overrides_before = overrides(prefix)
+    lines_before = override_lines(prefix)
     # Wine put its own copy of the DLL at the destination of the file under its name.
     wines_copy = shared + "\\" + OWN_W7[-1][2].replace("路径\\", "")
+    wines_copy_bytes = run_report.host_path(prefix, wines_copy).read_bytes()
     check(wine_prefix.carries_builtin_mark(run_report.host_path(prefix, wines_copy)),
           f"{name}: Wine put its own copy at {wines_copy}")
     wines_own = shared + "\\" + WINE_BUILTIN_NOT_HELD
@@ -307,8 +352,26 @@ def own_package_row(build, scratch, arch):
                 (package / "w7" / importing).read_bytes(), "package's bytes")
                for importing, _, destination in OWN_W7_IMPORTING[:1]]
     others = [(destination.replace("路径\\", ""), classes[component]) for _, component, destination in OWN_XP]
+    # A program of the user's runs in the prefix all along.
+    sleeper = subprocess.Popen([str(ROOT / "scripts" / "wine-run"), "--prefix", str(prefix),
+                                str(build / "tests" / "run" / "Sleeper.exe")],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    for _ in range(1200):
+        if wine_processes(prefix, "Sleeper.exe"):
+            break
+        time.sleep(0.1)
+    started = time.monotonic()
     report = check_repair(build, prefix, ["--package", str(package), "--windows", "win7", "--plant",
                                           str(build / "tests" / "e2e" / OWN_LIBRARY)], "w7", listed, others, name)
+    took = time.monotonic() - started
+    running = wine_processes(prefix, "Sleeper.exe")
+    check(running and sleeper.poll() is None and took < 240,
+          f"{name}: the user's program still runs after scripts/run, which returned in {took:.0f} s")
+    check("other programs keep the prefix's Wine session open; they are left running" in report,
+          f"{name}: the run says that other programs keep Wine's session open and leaves them running")
+    for process in running:
+        os.kill(process, signal.SIGKILL)  # the test's own program
+    sleeper.wait(timeout=60)
     # Without its library beside it, it is not registered: the copy beside the program is never loaded.
     lonely_entry, _, lonely_destination = OWN_W7_IMPORTING[1]
     lonely = shared + "\\" + lonely_destination.replace("路径\\", "")
@@ -325,13 +388,33 @@ def own_package_row(build, scratch, arch):
     check(added == {WINE_BUILTIN_OF_PACKAGE: "native,builtin"},
           f"{name}: the override {WINE_BUILTIN_OF_PACKAGE}=native,builtin is set, no other (found {added})")
     check(f"DLL override {WINE_BUILTIN_OF_PACKAGE}=native,builtin" in report, f"{name}: the override is told")
-    check(f"removed Wine's own copy of {OWN_W7[-1][0]} at {wines_copy}," in report
-          and report.count("removed Wine's own copy") == 1,
-          f"{name}: Wine's copy at {wines_copy}, and no other, is told removed")
+    check(f"set Wine's own copy of {OWN_W7[-1][0]} at {wines_copy} aside" in report
+          and report.count("set Wine's own copy") == 1,
+          f"{name}: Wine's copy at {wines_copy}, and no other, is told set aside")
     check(run_report.host_path(prefix, wines_own).read_bytes() == wines_own_bytes,
           f"{name}: {wines_own} is left as it was")
     probed = wine(prefix, str(build / "tools" / "LoadProbe.exe"), wines_own)
     check(f"code\tbuiltin\t{wines_own}" in probed, f"{name}: {wines_own}, not the package's, loads as Wine's builtin")
+
+    # The undo the run printed brings back the override's value and Wine's copy.
+    lines_after = override_lines(prefix)
+    commands = re.findall(r"^  (WINEPREFIX=.* wine regedit .*|cp -a .*)$", report, re.M)
+    check(len(commands) == 2, f"{name}: the run prints the two commands of its undo (found {commands})")
+    for command in commands:
+        subprocess.run(["bash", "-c", command], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600,
+                       env=dict(os.environ, WINEDEBUG="-all"))
+    subprocess.run(["wineserver", "-w"], env=dict(os.environ, WINEPREFIX=str(prefix)), timeout=600)
+    lines_undone = override_lines(prefix)
+    for when, lines in (("before the run", lines_before), ("after the run", lines_after),
+                        ("after the undo", lines_undone)):
+        print(f"  user.reg's DllOverrides {when}: {lines}")
+    check(f'"{WINE_BUILTIN_OF_PACKAGE}"=""' in lines_undone and overrides(prefix) == overrides_before,
+          f"{name}: after the undo, {WINE_BUILTIN_OF_PACKAGE} is the empty value again, and every override as before")
+    versions = registry_values(prefix, "user.reg", r"Software\\\\Wine\\\\AppDefaults\\\\MdacRepair\.exe()")
+    check("Version" not in versions.get("", {}),
+          f"{name}: after the undo, MdacRepair.exe has no version setting of its own, as before (found {versions})")
+    check(run_report.host_path(prefix, wines_copy).read_bytes() == wines_copy_bytes,
+          f"{name}: after the undo, Wine's copy is back at {wines_copy}")
 
 
 def snapshot(prefix):
@@ -368,6 +451,34 @@ def broken_package_row(build, scratch):
     after = snapshot(prefix)
     changed = sorted(path for path in before.keys() | after.keys() if before.get(path) != after.get(path))
     check(not changed, f"broken package: the prefix's registry files and drive C: are unchanged (changed: {changed})")
+
+    print("main job on a sound package whose program is killed before it copies anything")
+    shared = wine_prefix.shared_folder(prefix)
+    wines_copy = run_report.host_path(prefix, shared + "\\" + OWN_W7[-1][2].replace("路径\\", ""))
+    wines_copy_bytes = wines_copy.read_bytes()
+    outside = scratch / "outside" / "oledb32.dll"
+    outside.parent.mkdir()
+    shutil.copy2(run_report.host_path(prefix, shared + "\\" + WINE_BUILTIN_NOT_HELD), outside)
+    outside_state = (outside.read_bytes(), outside.stat().st_mtime_ns)
+    users = run_report.host_path(prefix, shared + "\\msadc\\odbc32.dll")
+    users.parent.mkdir(parents=True, exist_ok=True)
+    users.write_bytes(b"the user's own odbc32.dll")
+    outside_value = "Z:" + str(outside).replace("/", "\\")
+    sound = scratch / "sound"
+    lay_out_package(sound, {"xp": OWN_XP, "w7": OWN_W7 + [("外.dll", "mdacado.dll", outside_value),
+                                                          ("自己.dll", "mdacrds.dll", "路径\\msadc\\odbc32.dll")]})
+    status, report = run_main_job(build, prefix, "--package", str(sound), "--windows", "win7", kill_program=True)
+    check("runner: message" not in report, "killed: the program ended before its completion message")
+    check(wines_copy.is_file() and wines_copy.read_bytes() == wines_copy_bytes,
+          f"killed: Wine's copy is in its place at {wines_copy}")
+    check(f"put Wine's own copy of {OWN_W7[-1][0]} back at" in report, "killed: the report says it was put back")
+    check(outside.is_file() and (outside.read_bytes(), outside.stat().st_mtime_ns) == outside_state,
+          f"killed: the file with Wine's mark outside the prefix, {outside_value}, is neither moved nor changed")
+    check(f"run: {outside_value} carries Wine's builtin mark but lies outside the prefix's drive C:" in report,
+          "killed: the report says the file outside the prefix is left alone")
+    check(users.read_bytes() == b"the user's own odbc32.dll", "killed: the user's own odbc32.dll is unchanged")
+    check(not re.search(r"^run: .*(removed|aside|put).*(odbc32|oledb32)\.dll", report, re.M),
+          "killed: nothing is said removed, set aside or put back of the user's file or the one outside")
 
     print("main job on a folder that is not a Wine prefix")
     not_prefix = scratch / "components"
