@@ -669,6 +669,15 @@ void ExpectSharedFolders(const Run& run) {
     }
 }
 
+// A run that ended before its repair: no folder made, nothing copied, and, after a moment for a late start
+// to reach the stand-in's log, no registration.
+void ExpectNothingRepaired(const Run& run, std::chrono::milliseconds settle) {
+    Expect(!IsDirectory(run.SystemBase()), "no folder made under " + Utf8(run.SystemBase()));
+    ExpectNotCopied(run, kXpEntries);
+    Pause(settle);
+    Expect(Registrations(run).empty(), "no registration started");
+}
+
 // The heights of "0" in 宋体 at the design's size on this screen, for the character sets a window may ask
 // for. Where 宋体 itself is missing (as under Wine), the system puts another font in its place, and
 // which one depends on the character set asked for.
@@ -885,10 +894,7 @@ void CloseEarly(Run& run) {
     PostMessageW(run.form, WM_CLOSE, 0, 0);
     Say("  ..    closed " + Seconds(SecondsSince(run.formSeen)) + " after the window appeared");
     ExpectExit(run, 0);
-    Expect(!IsDirectory(run.SystemBase()), "no folder made under " + Utf8(run.SystemBase()));
-    ExpectNotCopied(run, kXpEntries);
-    Pause(2s);
-    Expect(Registrations(run).empty(), "no registration started");
+    ExpectNothingRepaired(run, 2s);
 }
 
 // Windows 8: an empty tag, the "xp" list, into the prefix's own shared folder.
@@ -1033,10 +1039,7 @@ void TimerRefused(Run& run) {
     Expect(!Exited(run), "the program waits for the box");
     DismissErrorBox(box);
     ExpectExit(run, 1);
-    Expect(!IsDirectory(run.SystemBase()), "no folder made under " + Utf8(run.SystemBase()));
-    ExpectNotCopied(run, kXpEntries);
-    Pause(1s);
-    Expect(Registrations(run).empty(), "no registration started");
+    ExpectNothingRepaired(run, 1s);
 }
 
 // Marker libraries beside the program under the names of system libraries that system code loads by name,
@@ -1088,10 +1091,7 @@ void RedirectionRefused(Run& run) {
     Expect(TopWindowsOf(run.process.dwProcessId, kFormClass).empty(), "no main window");
     DismissErrorBox(box);
     ExpectExit(run, 1);
-    Expect(!IsDirectory(run.SystemBase()), "no folder made under " + Utf8(run.SystemBase()));
-    ExpectNotCopied(run, kXpEntries);
-    Pause(1s);
-    Expect(Registrations(run).empty(), "no registration started");
+    ExpectNothingRepaired(run, 1s);
     for (const std::wstring& marker : {run.root + L"\\comctl32.dll", run.program + L".local\\comctl32.dll"}) {
         Expect(!IsFile(marker + L".loaded"), "not loaded: " + Utf8(marker));
     }
