@@ -212,11 +212,12 @@ inline std::wstring EnvironmentValue(const wchar_t* name) {
 
 // Starts `program`, with `arguments` after its quoted path on the command line, in `folder`, with
 // `showCommand` in its STARTUPINFO (-1: none) and the environment block `environment` (NUL-ended
-// "name=value" strings and one more NUL); an empty folder or environment is this program's own. False
-// when the system does not start it, `process` then left empty.
+// "name=value" strings and one more NUL); an empty folder or environment is this program's own, and
+// `flags` are CreateProcess's (CREATE_SUSPENDED, for one). False when the system does not start it,
+// `process` then left empty.
 inline bool StartProcess(PROCESS_INFORMATION& process, const std::wstring& program,
                          const std::wstring& arguments = {}, const std::wstring& folder = {},
-                         int showCommand = -1, std::wstring environment = {}) {
+                         int showCommand = -1, std::wstring environment = {}, DWORD flags = 0) {
     std::wstring commandLine = L"\"" + program + L"\"";
     if (!arguments.empty()) commandLine += L" " + arguments;
     STARTUPINFOW startup{};
@@ -227,7 +228,7 @@ inline bool StartProcess(PROCESS_INFORMATION& process, const std::wstring& progr
     }
     process = {};
     return CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                          environment.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT,
+                          flags | (environment.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT),
                           environment.empty() ? nullptr : environment.data(),
                           folder.empty() ? nullptr : folder.c_str(), &startup, &process) != 0;
 }

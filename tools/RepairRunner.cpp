@@ -2,7 +2,8 @@
 // and of the completion message (or the error box), and with --dismiss answers the message itself, for a
 // display nobody looks at. Prints what it saw and exits with the program's exit code (2 when the program
 // did not end by itself in time), once the programs the program started (its registrations) have ended
-// too, or have been given two minutes.
+// too, or have been given two minutes. When a file named `stop` appears in SCREENSHOT_FOLDER (scripts/run
+// was interrupted), it ends the program and the programs it started at once and exits with 130.
 //   RepairRunner.exe PROGRAM.exe SCREENSHOT_FOLDER [--dismiss]
 // A 64-bit Windows program: it starts at once under Wine, whatever the program under watch costs.
 #include "Outside.h"
@@ -80,6 +81,29 @@ std::string Told(const std::vector<Program>& programs) {
     return told;
 }
 
+// scripts/run asks the runner to end the run with a file named `stop` in the folder of the pictures.
+std::wstring g_stopFile;
+
+bool StopAsked() {
+    return IsFile(g_stopFile);
+}
+
+// Ends the program and every program of its job but Wine's session hosts, and waits for them a while.
+int Stop(HANDLE job, PROCESS_INFORMATION& process) {
+    for (const Program& program : job ? ProgramsOfJob(job) : std::vector<Program>{}) {
+        if (IsSessionHost(program)) continue;
+        if (const HANDLE started = OpenProcess(PROCESS_TERMINATE, FALSE, program.id)) {
+            TerminateProcess(started, 130);
+            CloseHandle(started);
+        }
+    }
+    EndProcess(process, 130);
+    if (job) WaitUntil([job] { return JobIsDone(job); }, 30s, 250ms);
+    Say("runner: asked to stop: the program and the programs it started were ended");
+    if (job) CloseHandle(job);
+    return 130;
+}
+
 // Asks scripts/run for a picture of the screen: it watches the folder, takes the picture from outside
 // (the X server has what the user sees, whatever the program's own drawing path) and answers with NAME.png.
 void TakePicture(const std::wstring& folder, const std::wstring& name) {
@@ -89,7 +113,7 @@ void TakePicture(const std::wstring& folder, const std::wstring& name) {
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     CloseHandle(file);
-    WaitUntil([&] { return IsFile(picture); }, 10s, 100ms);
+    WaitUntil([&] { return IsFile(picture) || StopAsked(); }, 10s, 100ms);
     DeleteFileW(request.c_str());
 }
 
@@ -106,7 +130,7 @@ HWND WaitForWindow(const PROCESS_INFORMATION& process, const std::vector<std::ws
                     return true;
                 }
             }
-            return ProcessEnded(process);
+            return ProcessEnded(process) || StopAsked();
         },
         timeout, 250ms);
     return found;
@@ -123,18 +147,19 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring pictures = argv[2];
     const bool dismiss = argc > 3 && lstrcmpW(argv[3], L"--dismiss") == 0;
     CreateDirectoryW(pictures.c_str(), nullptr);
+    g_stopFile = pictures + L"\\stop";
 
     PROCESS_INFORMATION process{};
     // In its own folder, as Explorer starts it: a program it starts without a folder of its own would look
-    // there for the libraries it loads.
-    if (!StartProcess(process, program, L"", Parent(program))) {
+    // there for the libraries it loads. It starts suspended and runs only once it is in the job, so that
+    // nothing it starts escapes the job.
+    if (!StartProcess(process, program, L"", Parent(program), -1, {}, CREATE_SUSPENDED)) {
         std::fprintf(stderr, "runner: cannot start the program (error %lu)\n", GetLastError());
         return 2;
     }
-    // The program reaches its first registration seconds after its window shows: it is in the job well
-    // before it starts any.
     const HANDLE job = CreateJobObjectW(nullptr, nullptr);
     const bool watched = job && AssignProcessToJobObject(job, process.hProcess);
+    ResumeThread(process.hThread);
 
     std::wstring which;
     if (HWND form = WaitForWindow(process, {L"TForm1"}, kStartTimeout, &which)) {
@@ -144,6 +169,8 @@ int wmain(int argc, wchar_t** argv) {
             (labels.empty() ? "" : Utf8(TextOf(labels.front()))) + "\"");
         TakePicture(pictures, L"1-main-window");
     }
+
+    if (StopAsked()) return Stop(job, process);
 
     // Then the completion message, or an error box when the run failed.
     HWND answer = WaitForWindow(process, {L"TMessageForm", L"#32770"}, kRunTimeout, &which);
@@ -165,7 +192,9 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
 
-    const std::optional<DWORD> exitCode = ProcessExitCode(process, kRunTimeout);
+    WaitUntil([&] { return ProcessEnded(process) || StopAsked(); }, kRunTimeout, 250ms);
+    if (StopAsked()) return Stop(job, process);
+    const std::optional<DWORD> exitCode = ProcessExitCode(process, 0ms);
     if (!exitCode) {
         std::fprintf(stderr, "runner: the program did not end\n");
         EndProcess(process, 2);
@@ -175,8 +204,10 @@ int wmain(int argc, wchar_t** argv) {
     Say("runner: the program ended with exit code " + std::to_string(*exitCode));
     if (!watched) {
         Say("runner: the programs it started cannot be waited for here");
-    } else if (!WaitUntil([job] { return JobIsDone(job); }, kStartedTimeout, 250ms)) {
+    } else if (!WaitUntil([job] { return JobIsDone(job) || StopAsked(); }, kStartedTimeout, 250ms)) {
         Say("runner: the programs it started had not ended after two minutes: " + Told(ProgramsOfJob(job)));
+    } else if (StopAsked()) {
+        return Stop(job, process);
     }
     if (job) CloseHandle(job);
     return answer && !isError ? static_cast<int>(*exitCode) : 3;

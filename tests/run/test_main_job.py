@@ -21,7 +21,9 @@ per run below; each row has a prefix of its own.
                   never loaded. A program of the user's keeps running in the prefix meanwhile: it survives the
                   run, which returns within minutes with the registry written. The override of that name was
                   the empty value before (the DLL disabled); the undo the run leaves brings it back, and Wine's
-                  copy with it.
+                  copy with it. The list names that file in upper case where Wine's copy has a lower-case name:
+                  one file is there after the run, the package's, and no put-back is told; after the undo one
+                  file again, Wine's.
   own_package_win32  the same on a 32-bit prefix (WINEARCH=win32), where everything runs as a 32-bit program.
   broken_package  a package whose list names a missing file: refused with exit code 2, naming the file, before
                   the prefix's registry files or drive C: change; and a WINEPREFIX that is a folder of other
@@ -29,7 +31,11 @@ per run below; each row has a prefix of its own.
                   package whose program is killed before it copies anything: Wine's copy, set aside for the run,
                   is back in its place; a file with Wine's mark at a destination outside the prefix (Z:) is
                   neither moved nor changed, and said so; a file of the user's under a builtin's name at a
-                  destination is left as it is, and nothing is said of it.
+                  destination is left as it is, and nothing is said of it; an override holding a TAB and a
+                  version setting of type REG_EXPAND_SZ are exact after the run's undo command. A run whose
+                  step fails after its first change (a --plant file that does not exist) leaves the prefix as
+                  it was. A run sent SIGTERM while the program's window shows ends it: Wine's copy is back,
+                  and nothing of the run is left in drive C:.
 
     test_main_job.py --build WIN32_BUILD_FOLDER --row winxp|win7|own_package|own_package_win32|broken_package
 """
@@ -44,6 +50,7 @@ import shutil
 import signal
 import subprocess
 import sys
+import threading
 import time
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
@@ -157,17 +164,31 @@ def wine_processes(prefix, name):
     return found
 
 
-def run_main_job(build, prefix, *arguments, kill_program=False):
+def run_main_job(build, prefix, *arguments, kill_program=False, terminate_when_shown=False):
     """scripts/run with these arguments on the prefix: its exit code and output. kill_program: the program is
-    killed as soon as it runs, before it copies anything (its countdown takes seconds)."""
+    killed as soon as it runs, before it copies anything (its countdown takes seconds). terminate_when_shown:
+    scripts/run is sent SIGTERM once the picture of the program's main window is taken."""
     env = dict(os.environ, WINEPREFIX=str(prefix))
     env.pop("DISPLAY", None)  # nobody watches: a private display, the message answered, screenshots saved
     run = subprocess.Popen([str(ROOT / "scripts" / "run"), "--build", str(build), *arguments],
                            env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+
+    def terminate_when(picture):
+        for _ in range(6000):
+            if picture.exists():
+                run.send_signal(signal.SIGTERM)
+                print("    (scripts/run sent SIGTERM, the main window showing)", flush=True)
+                return
+            time.sleep(0.1)
+
     lines = []
     for raw in run.stdout:
         lines.append(raw.decode("utf-8", errors="replace").rstrip("\n"))
         print("    | " + lines[-1], flush=True)
+        folder = re.match(r"run: this run's folder: (.*)$", lines[-1])
+        if terminate_when_shown and folder:
+            threading.Thread(target=terminate_when, daemon=True,
+                             args=(pathlib.Path(folder.group(1)) / "screenshots" / "1-main-window.png",)).start()
         if kill_program and lines[-1] == "run: starting MdacRepair.exe":
             for _ in range(1200):
                 program = wine_processes(prefix, "MdacRepair.exe")
@@ -177,6 +198,32 @@ def run_main_job(build, prefix, *arguments, kill_program=False):
                     break
                 time.sleep(0.1)
     return run.wait(timeout=1200), "\n".join(lines)
+
+
+def same_names(path):
+    """The files of path's folder that Windows takes for path's name: the same name in any case."""
+    return sorted(child.name for child in path.parent.iterdir() if child.name.lower() == path.name.lower()) \
+        if path.parent.is_dir() else []
+
+
+def undo_run(prefix, report):
+    """The undo command the run's last lines name, run as a user runs it; what it printed."""
+    command = re.search(r"^  (scripts/run --undo .*)$", report, re.M)
+    if not check(command is not None, "the run names its undo command"):
+        return ""
+    result = subprocess.run(["bash", "-c", command.group(1)], cwd=ROOT, stdout=subprocess.PIPE,
+                            stderr=subprocess.STDOUT, timeout=600)
+    subprocess.run(["wineserver", "-w"], env=dict(os.environ, WINEPREFIX=str(prefix)), timeout=600)
+    return result.stdout.decode("utf-8", errors="replace")
+
+
+def value_lines(prefix, key, names):
+    """The lines of these values under one key of the prefix's user.reg, as Wine wrote them (type and value)."""
+    text = (prefix / "user.reg").read_text(encoding="utf-8", errors="replace")
+    match = re.search(r"^\[" + re.escape(key.replace("\\", "\\\\")) + r"\][^\n]*\n(.*?)(?=^\[|\Z)", text,
+                      re.M | re.S | re.I)
+    body = match.group(1).splitlines() if match else []
+    return {name: [line for line in body if line.lower().startswith(f'"{name.lower()}"=')] for name in names}
 
 
 def override_lines(prefix):
@@ -283,11 +330,12 @@ def lay_out_package(root, lists):
 
 
 # The last w7 file has the name of a DLL Wine has a builtin of, and goes where Wine put its own copy of
-# that DLL; oledb32, which Wine also has, is not the package's.
+# that DLL, named there in upper case where Wine's copy has a lower-case name; oledb32, which Wine also has,
+# is not the package's.
 OWN_W7 = [("甲组件.dll", "mdacado.dll", "路径\\ado\\甲组件.dll"),
           ("b.dll", "mdacrds.dll", "路径\\msadc\\rds-b.dll"),
           ("sub\\丙.dll", "数据访问.dll", "路径\\ole db\\丙.dll"),
-          ("msado15.dll", "mdacw7.dll", "路径\\ado\\msado15.dll")]
+          ("msado15.dll", "mdacw7.dll", "路径\\ado\\MSADO15.DLL")]
 OWN_XP = [("x.dll", "mdacw7.dll", "路径\\ado\\x.dll")]
 # A component that imports a library of its own by name, twice: where that library already lies beside its
 # destination, and where it does not. A copy of the library also lies beside the program, where only a
@@ -388,22 +436,23 @@ def own_package_row(build, scratch, arch):
     check(added == {WINE_BUILTIN_OF_PACKAGE: "native,builtin"},
           f"{name}: the override {WINE_BUILTIN_OF_PACKAGE}=native,builtin is set, no other (found {added})")
     check(f"DLL override {WINE_BUILTIN_OF_PACKAGE}=native,builtin" in report, f"{name}: the override is told")
-    check(f"set Wine's own copy of {OWN_W7[-1][0]} at {wines_copy} aside" in report
+    check(f"set Wine's own copy of {wines_copy.rpartition(chr(92))[2]} at {wines_copy} aside" in report
           and report.count("set Wine's own copy") == 1,
           f"{name}: Wine's copy at {wines_copy}, and no other, is told set aside")
+    # Windows takes the upper-case name for Wine's lower-case one: the package's file alone is there.
+    there = run_report.host_path(prefix, wines_copy)
+    package_bytes = (package / "w7" / OWN_W7[-1][0]).read_bytes()
+    check(same_names(there) == [there.name] and there.read_bytes() == package_bytes
+          and "put Wine's own copy" not in report,
+          f"{name}: one file at {wines_copy}, the package's, and no put-back told (found {same_names(there)})")
     check(run_report.host_path(prefix, wines_own).read_bytes() == wines_own_bytes,
           f"{name}: {wines_own} is left as it was")
     probed = wine(prefix, str(build / "tools" / "LoadProbe.exe"), wines_own)
     check(f"code\tbuiltin\t{wines_own}" in probed, f"{name}: {wines_own}, not the package's, loads as Wine's builtin")
 
-    # The undo the run printed brings back the override's value and Wine's copy.
+    # The undo the run names brings back the override's value and Wine's copy.
     lines_after = override_lines(prefix)
-    commands = re.findall(r"^  (WINEPREFIX=.* wine regedit .*|cp -a .*)$", report, re.M)
-    check(len(commands) == 2, f"{name}: the run prints the two commands of its undo (found {commands})")
-    for command in commands:
-        subprocess.run(["bash", "-c", command], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600,
-                       env=dict(os.environ, WINEDEBUG="-all"))
-    subprocess.run(["wineserver", "-w"], env=dict(os.environ, WINEPREFIX=str(prefix)), timeout=600)
+    undo_run(prefix, report)
     lines_undone = override_lines(prefix)
     for when, lines in (("before the run", lines_before), ("after the run", lines_after),
                         ("after the undo", lines_undone)):
@@ -413,8 +462,9 @@ def own_package_row(build, scratch, arch):
     versions = registry_values(prefix, "user.reg", r"Software\\\\Wine\\\\AppDefaults\\\\MdacRepair\.exe()")
     check("Version" not in versions.get("", {}),
           f"{name}: after the undo, MdacRepair.exe has no version setting of its own, as before (found {versions})")
-    check(run_report.host_path(prefix, wines_copy).read_bytes() == wines_copy_bytes,
-          f"{name}: after the undo, Wine's copy is back at {wines_copy}")
+    there = run_report.host_path(prefix, wines_copy)
+    check(same_names(there) == [there.name] and there.read_bytes() == wines_copy_bytes,
+          f"{name}: after the undo, Wine's copy alone is back at {wines_copy} (found {same_names(there)})")
 
 
 def snapshot(prefix):
@@ -452,6 +502,18 @@ def broken_package_row(build, scratch):
     changed = sorted(path for path in before.keys() | after.keys() if before.get(path) != after.get(path))
     check(not changed, f"broken package: the prefix's registry files and drive C: are unchanged (changed: {changed})")
 
+    print("main job on a sound package with a file to plant that does not exist")
+    plain = scratch / "plain"
+    lay_out_package(plain, {"xp": OWN_XP, "w7": OWN_W7})
+    status, report = run_main_job(build, prefix, "--package", str(plain), "--windows", "win7", "--plant",
+                                  str(scratch / "missing.dll"))
+    subprocess.run(["wineserver", "-w"], env=dict(os.environ, WINEPREFIX=str(prefix)), timeout=600)
+    after = snapshot(prefix)
+    changed = sorted(path for path in before.keys() | after.keys() if before.get(path) != after.get(path))
+    check(status not in (0, 2) and "starting MdacRepair.exe" not in report,
+          f"missing plant: the run fails before the program starts (exit code {status})")
+    check(not changed, f"missing plant: the prefix's registry files and drive C: are as before (changed: {changed})")
+
     print("main job on a sound package whose program is killed before it copies anything")
     shared = wine_prefix.shared_folder(prefix)
     wines_copy = run_report.host_path(prefix, shared + "\\" + OWN_W7[-1][2].replace("路径\\", ""))
@@ -467,6 +529,14 @@ def broken_package_row(build, scratch):
     sound = scratch / "sound"
     lay_out_package(sound, {"xp": OWN_XP, "w7": OWN_W7 + [("外.dll", "mdacado.dll", outside_value),
                                                           ("自己.dll", "mdacrds.dll", "路径\\msadc\\odbc32.dll")]})
+    # An override of a name the run changes holds a TAB; the version setting is of type REG_EXPAND_SZ.
+    wine(prefix, "reg", "add", "HKCU\\Software\\Wine\\DllOverrides", "/v", "odbc32", "/d", "builtin\tfirst", "/f")
+    wine(prefix, "reg", "add", "HKCU\\Software\\Wine\\AppDefaults\\MdacRepair.exe", "/v", "Version", "/t",
+         "REG_EXPAND_SZ", "/d", "win10", "/f")
+    settings = [("Software\\Wine\\DllOverrides", ["odbc32"]), ("Software\\Wine\\AppDefaults\\MdacRepair.exe", ["Version"])]
+    values_before = [value_lines(prefix, key, names) for key, names in settings]
+    check(values_before == [{"odbc32": ['"odbc32"="builtin\\tfirst"']}, {"Version": ['"Version"=str(2):"win10"']}],
+          f"killed: the override holds a TAB and the version is a REG_EXPAND_SZ before the run ({values_before})")
     status, report = run_main_job(build, prefix, "--package", str(sound), "--windows", "win7", kill_program=True)
     check("runner: message" not in report, "killed: the program ended before its completion message")
     check(wines_copy.is_file() and wines_copy.read_bytes() == wines_copy_bytes,
@@ -479,6 +549,20 @@ def broken_package_row(build, scratch):
     check(users.read_bytes() == b"the user's own odbc32.dll", "killed: the user's own odbc32.dll is unchanged")
     check(not re.search(r"^run: .*(removed|aside|put).*(odbc32|oledb32)\.dll", report, re.M),
           "killed: nothing is said removed, set aside or put back of the user's file or the one outside")
+    undo_run(prefix, report)
+    values_undone = [value_lines(prefix, key, names) for key, names in settings]
+    check(values_undone == values_before,
+          f"killed: after the undo command, the override and the version are exact again (found {values_undone})")
+
+    print("main job on a sound package, scripts/run sent SIGTERM while the program's window shows")
+    status, report = run_main_job(build, prefix, "--package", str(sound), "--windows", "win7",
+                                  terminate_when_shown=True)
+    left = [path.name for path in (prefix / "drive_c").iterdir() if path.name.lower().startswith("mdacrepair")]
+    check(status != 0 and "runner: message" not in report,
+          f"SIGTERM: the run ends before the program's completion message (exit code {status})")
+    check(same_names(wines_copy) == [wines_copy.name] and wines_copy.read_bytes() == wines_copy_bytes,
+          f"SIGTERM: Wine's copy alone is back at {wines_copy} (found {same_names(wines_copy)})")
+    check(not left, f"SIGTERM: nothing of the run is left in drive C: (found {left})")
 
     print("main job on a folder that is not a Wine prefix")
     not_prefix = scratch / "components"
