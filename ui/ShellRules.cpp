@@ -124,7 +124,7 @@ std::vector<std::size_t> CharacterStarts(std::string_view s, const text::LeadByt
 // the mark's first byte and garble the mark.
 std::string_view BeforeMark(std::string_view kept, const text::LeadBytes& lead) {
     const std::size_t last = text::LastCharStart(kept, lead);
-    if (last + 1 == kept.size() && lead.IsLead(kept[last])) kept.remove_suffix(1);
+    if (!kept.empty() && last + 1 == kept.size() && lead.IsLead(kept[last])) kept.remove_suffix(1);
     return kept;
 }
 
