@@ -115,7 +115,8 @@ std::vector<Line> Lines(std::string_view s) {
         if (end == std::string_view::npos) end = s.size();
         std::size_t textEnd = end;
         if (textEnd > start && s[textEnd - 1] == '\r') --textEnd;
-        lines.push_back({s.substr(start, textEnd - start), s.substr(textEnd, end - textEnd + (end < s.size()))});
+        lines.push_back(
+            {s.substr(start, textEnd - start), s.substr(textEnd, end - textEnd + (end < s.size()))});
         start = end + 1;
     }
     return lines;
@@ -139,13 +140,13 @@ void CheckShortenLongLines(std::string_view message, int maxWidth, const text::L
         // Some place of the mark makes the line its beginning, the mark and its end.
         const std::vector<std::size_t> starts = Boundaries(line, lead);
         bool found = false;
-        for (std::size_t at = out.find(mark); at != std::string_view::npos && !found; at = out.find(mark, at + 1)) {
+        for (std::size_t at = out.find(mark); at != std::string_view::npos && !found;
+             at = out.find(mark, at + 1)) {
             const std::string_view head = out.substr(0, at);
             const std::string_view tail = out.substr(at + mark.size());
             found = head.size() + tail.size() < line.size() && line.substr(0, head.size()) == head &&
                     line.substr(line.size() - tail.size()) == tail && IsBoundary(starts, head.size()) &&
-                    IsBoundary(starts, line.size() - tail.size()) &&
-                    Width(head) <= std::max(room / 2, 0) &&
+                    IsBoundary(starts, line.size() - tail.size()) && Width(head) <= std::max(room / 2, 0) &&
                     (tail.empty() || Width(head) + Width(tail) <= room) &&
                     MarkStaysWhole(out, at, mark, lead);
         }
@@ -160,7 +161,8 @@ int Height(std::string_view s, std::size_t wrap) {
     return kLineHeight * lines;
 }
 
-void CheckCutToHeight(std::string_view laidOut, int maxHeight, std::size_t wrap, const text::LeadBytes& lead) {
+void CheckCutToHeight(std::string_view laidOut, int maxHeight, std::size_t wrap,
+                      const text::LeadBytes& lead) {
     const auto height = [wrap](std::string_view s) { return Height(s, wrap); };
     const std::string shown = ui::CutToHeight(laidOut, maxHeight, lead, height);
     if (Height(laidOut, wrap) <= maxHeight) {
@@ -168,12 +170,14 @@ void CheckCutToHeight(std::string_view laidOut, int maxHeight, std::size_t wrap,
         return;
     }
     const std::string_view mark = ui::kMoreFollows;
-    fuzz::Check(shown.size() >= mark.size() && shown.compare(shown.size() - mark.size(), mark.size(), mark) == 0,
-                "a cut text ends in the mark");
+    fuzz::Check(
+        shown.size() >= mark.size() && shown.compare(shown.size() - mark.size(), mark.size(), mark) == 0,
+        "a cut text ends in the mark");
     const std::string_view kept = std::string_view(shown).substr(0, shown.size() - mark.size());
     fuzz::Check(laidOut.substr(0, kept.size()) == kept, "what is kept is the text's beginning");
     fuzz::Check(IsBoundary(Boundaries(laidOut, lead), kept.size()), "the cut lies between two characters");
-    fuzz::Check(kept.empty() || (kept.back() != '\r' && kept.back() != '\n'), "no line break before the mark");
+    fuzz::Check(kept.empty() || (kept.back() != '\r' && kept.back() != '\n'),
+                "no line break before the mark");
     fuzz::Check(MarkStaysWhole(shown, kept.size(), mark, lead), "the mark stays whole");
     fuzz::Check(kept.empty() || Height(shown, wrap) <= maxHeight, "the cut text fits");
     // One character more (past the line breaks and half characters a cut drops) would not fit.
