@@ -1,9 +1,11 @@
 // Parts of the C++ runtime the program supplies itself, each in place of one that would pull a large
 // piece of the runtime into the program file while changing nothing it shows. The program is linked
 // statically, and the linker takes a runtime object only for a name nothing before it defines: defining
-// these names here keeps those objects out. Only the program is built with this file; the tests keep the
-// runtime's own parts. scripts/check-binary --stripped refuses a program over its size budget, so a compiler
-// whose runtime needs more than these names shows at once.
+// these names here keeps those objects out. The programs that ship are built with this file and
+// RuntimeCowString.cpp, and so are the tests' builds of the whole program; the engine's and the window
+// layer's own tests keep the runtime's parts. binary_check reads the program's link map
+// (scripts/check-binary --link-map) and refuses it when one of the runtime's parts kept out here is linked
+// all the same, so a compiler whose runtime needs more than these names shows at once.
 
 #include <cstdlib>
 #include <exception>

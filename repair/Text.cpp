@@ -18,7 +18,7 @@ LeadBytes LeadBytes::FromRanges(const unsigned char* ranges, std::size_t count) 
 
 std::size_t NextChar(std::string_view s, std::size_t pos, const LeadBytes& lead) {
     if (pos >= s.size()) return s.size();
-    if (lead.IsLead(s[pos]) && pos + 1 < s.size()) return pos + 2;
+    if (lead.IsLead(s[pos]) && pos + 1 < s.size() && s[pos + 1] != '\r' && s[pos + 1] != '\n') return pos + 2;
     return pos + 1;
 }
 

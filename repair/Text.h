@@ -27,7 +27,10 @@ private:
     std::array<bool, 256> lead_{};
 };
 
-// Index of the character after the one that starts at `pos`. A lead byte at the very end counts alone.
+// Index of the character after the one that starts at `pos`. A lead byte at the very end, or before a
+// line break (CR or LF), counts alone: a line break is a single byte in every code page, and no trail
+// byte is that small. So a line of a text always ends where its line break begins, whatever its last
+// byte is.
 std::size_t NextChar(std::string_view s, std::size_t pos, const LeadBytes& lead);
 
 // Index of the first byte of the last character of `s`; npos for an empty text.

@@ -87,36 +87,92 @@ constexpr char kRedirectionRefused[] =
     "程序所在的文件夹里有 %s，它会让系统从这个文件夹载入库。"
     "为安全起见，程序不运行；请删除它后再运行。";
 
-// The ending of a redirection file that lies beside the program; null when there is none. Asked in
-// UTF-16, so that a path past the ANSI functions' limit is asked whole.
-const wchar_t* RedirectionBesideProgram() {
+// What lies beside the program.
+struct Redirection {
+    bool unchecked = false;          // the program's own path could not be read: nothing is known
+    const wchar_t* found = nullptr;  // the ending of the first redirection file found
+    bool externalManifest = false;   // "<program>.manifest" is one of them
+};
+
+// Looks for the redirection files beside the program. Asked in UTF-16, so that a path past the ANSI
+// functions' limit is asked whole; a path the system gives in the long form ("\\?\...") is asked as
+// it is.
+Redirection RedirectionBesideProgram() {
     // Room for the long form's prefix, the longest path and an ending.
     static wchar_t buffer[8 + 0x8000 + 16];
     wchar_t* const program = buffer + 8;
     const DWORD length = GetModuleFileNameW(nullptr, program, 0x8000);
-    if (length == 0 || length >= 0x8000) return nullptr;
+    if (length == 0 || length >= 0x8000) return Redirection{true};
+    const std::wstring_view path(program, length);
+    const bool longForm = path.substr(0, 4) == L"\\\\?\\" || path.substr(0, 4) == L"\\\\.\\";
     const wchar_t* asked = program;
-    if (length + 9 >= MAX_PATH) {  // 9: the longer ending
+    if (!longForm && length + 9 >= MAX_PATH) {  // 9: the longer ending
         // The long form: "\\?\" before a drive's path, "\\?\UNC" in place of a server path's first "\".
-        const bool unc = program[0] == L'\\' && program[1] == L'\\';
+        const bool unc = path.substr(0, 2) == L"\\\\";
         const std::wstring_view prefix = unc ? L"\\\\?\\UNC" : L"\\\\?\\";
         wchar_t* const start = program + (unc ? 1 : 0) - prefix.size();
         prefix.copy(start, prefix.size());
         asked = start;
     }
+    Redirection redirection;
     for (const wchar_t* suffix : kRedirectionSuffixes) {
         std::wstring_view(suffix).copy(program + length, 16);
         program[length + std::wstring_view(suffix).size()] = L'\0';
-        if (GetFileAttributesW(asked) != INVALID_FILE_ATTRIBUTES) return suffix;
+        if (GetFileAttributesW(asked) == INVALID_FILE_ATTRIBUTES) {
+            // Only "not there" answers the question; any other failure leaves it open.
+            const DWORD error = GetLastError();
+            if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) continue;
+            redirection.unchecked = true;
+            return redirection;
+        }
+        if (redirection.found == nullptr) redirection.found = suffix;
+        if (std::wstring_view(suffix) == L".manifest") redirection.externalManifest = true;
     }
-    return nullptr;
+    return redirection;
+}
+
+// True when an external manifest beside the program can be the process's own activation context: before
+// Vista the loader prefers it to the one built into the program, and later systems do too when told to
+// (the SideBySide key's PreferExternalManifest, in either registry view).
+bool ExternalManifestCanBeInForce() {
+    const repair::WindowsVersion system = repair::QuerySystemVersion();
+    if (system.major < 6) return true;
+    const std::string folder = repair::SystemFolder();
+    // cppcheck-suppress leakReturnValNotUsed ; a system library, kept loaded
+    const HMODULE advapi =
+        folder.empty() ? nullptr : LoadLibraryExA((folder + "\\advapi32.dll").c_str(), nullptr, 0);
+    if (advapi == nullptr) return true;
+    using OpenFunction = LONG(WINAPI*)(HKEY, LPCSTR, DWORD, REGSAM, HKEY*);
+    using QueryFunction = LONG(WINAPI*)(HKEY, LPCSTR, DWORD*, DWORD*, BYTE*, DWORD*);
+    using CloseFunction = LONG(WINAPI*)(HKEY);
+    const auto open =
+        reinterpret_cast<OpenFunction>(reinterpret_cast<void*>(GetProcAddress(advapi, "RegOpenKeyExA")));
+    const auto query =
+        reinterpret_cast<QueryFunction>(reinterpret_cast<void*>(GetProcAddress(advapi, "RegQueryValueExA")));
+    const auto close =
+        reinterpret_cast<CloseFunction>(reinterpret_cast<void*>(GetProcAddress(advapi, "RegCloseKey")));
+    if (open == nullptr || query == nullptr || close == nullptr) return true;
+    for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+        HKEY key = nullptr;
+        if (open(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SideBySide", 0,
+                 KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS) {
+            continue;
+        }
+        DWORD type = 0, value = 0, size = sizeof value;
+        const LONG result =
+            query(key, "PreferExternalManifest", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+        close(key);
+        if (result == ERROR_SUCCESS && (type != REG_DWORD || value != 0)) return true;
+    }
+    return false;
 }
 
 // Says why the program does not run, in the system's message box, where that loads nothing from the
 // program's folder: the box's window classes are looked up in the activation context made here from the
 // program's own manifest, with the system folder as the one folder for its files, not in the external
 // manifest's. Windows 2000 has no activation contexts, and there every library the box may bring in
-// (the input method's among them) would come from the program's folder: no box there.
+// (the input method's among them) would come from the program's folder: no box there. Nor where an
+// external manifest is the process's own context (RefusedForRedirection).
 void ShowRefusal(const wchar_t* suffix) {
     const HMODULE kernel = GetModuleHandleA("kernel32.dll");
     using CreateFunction = HANDLE(WINAPI*)(const ACTCTXA*);
@@ -166,9 +222,12 @@ void ShowRefusal(const wchar_t* suffix) {
 }  // namespace
 
 bool RefusedForRedirection() {
-    const wchar_t* const redirection = RedirectionBesideProgram();
-    if (redirection == nullptr) return false;
-    ShowRefusal(redirection);
+    const Redirection redirection = RedirectionBesideProgram();
+    if (redirection.unchecked) return true;
+    if (redirection.found == nullptr) return false;
+    // Under an external manifest in force, a library the box's context does not name is looked up in that
+    // manifest's context, which may name it a file beside the program: no box then.
+    if (!redirection.externalManifest || !ExternalManifestCanBeInForce()) ShowRefusal(redirection.found);
     return true;
 }
 

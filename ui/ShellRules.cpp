@@ -119,6 +119,15 @@ std::vector<std::size_t> CharacterStarts(std::string_view s, const text::LeadByt
     return starts;
 }
 
+// `kept`, which a mark is to follow, without a last character that is a lead byte alone (half a
+// character, as a list saved with a character cut in two has before its line break): it would pair with
+// the mark's first byte and garble the mark.
+std::string_view BeforeMark(std::string_view kept, const text::LeadBytes& lead) {
+    const std::size_t last = text::LastCharStart(kept, lead);
+    if (!kept.empty() && last + 1 == kept.size() && lead.IsLead(kept[last])) kept.remove_suffix(1);
+    return kept;
+}
+
 std::string ShortenedLine(std::string_view line, int maxWidth, const text::LeadBytes& lead,
                           const TextWidthFunction& width) {
     if (width(line) <= maxWidth) return std::string(line);
@@ -129,7 +138,8 @@ std::string ShortenedLine(std::string_view line, int maxWidth, const text::LeadB
     const int headWidth = width(line.substr(0, starts[head]));
     std::size_t tail = starts.size() - 1;  // index of the first character kept at the end
     while (tail > head && width(line.substr(starts[tail - 1])) <= room - headWidth) --tail;
-    return std::string(line.substr(0, starts[head])) + kShortened + std::string(line.substr(starts[tail]));
+    return std::string(BeforeMark(line.substr(0, starts[head]), lead)) + kShortened +
+           std::string(line.substr(starts[tail]));
 }
 
 }  // namespace
@@ -156,7 +166,11 @@ std::string CutToHeight(std::string_view laidOut, int maxHeight, const text::Lea
     const std::vector<std::size_t> starts = CharacterStarts(laidOut, lead);
     const auto cut = [&](std::size_t characters) {
         std::string_view kept = laidOut.substr(0, starts[characters]);
-        while (!kept.empty() && (kept.back() == '\r' || kept.back() == '\n')) kept.remove_suffix(1);
+        for (std::size_t size = 0; size != kept.size();) {
+            size = kept.size();
+            while (!kept.empty() && (kept.back() == '\r' || kept.back() == '\n')) kept.remove_suffix(1);
+            kept = BeforeMark(kept, lead);
+        }
         return std::string(kept) + kMoreFollows;
     };
     // The most characters that fit, found by halving: the height grows with the text kept.

@@ -94,9 +94,24 @@ FOLDER_CHAIN = {
 }
 
 
+def message(table, line_width, widest, lines, wrap, type_name, text):
+    # [table] [line width] [widest line] [height in lines] [height's odd pixels] [wrap] type name NUL message
+    return bytes([table, line_width, widest, lines, 0, wrap]) + type_name + b"\0" + text
+
+
+MESSAGE = {
+    "long_key_many_lines": message(1, 20, 40, 3, 0, b"St9bad_alloc", gbk(
+        "文件列表中的键太长：" + "路径" * 30 + "\r\n另有 3 个\r\nmdacado.dll\r\n数据访问.dll")),
+    "lone_lead_before_line_break": message(1, 8, 10, 1, 0, b"NSt8ios_base7failureB5cxx11E",
+                                           b"a\x9c\r\nb\r\nc\x81\rdefghijklmnop"),
+    "anonymous_namespace": message(0, 4, 6, 2, 5, b"N12_GLOBAL__N_15ErrorE", gbk("修复 完毕\tabcdefghij\r\n")),
+    "trail_5c_words": message(1, 5, 9, 2, 3, b"N4repair5ErrorE", gbk(f"ab{TRAIL_5C}{TRAIL_5C}cd{TRAIL_5C}ef")),
+}
+
+
 def main():
     for target, seeds in (("profile", PROFILE), ("placeholder", PLACEHOLDER), ("text", TEXT),
-                          ("folder_chain", FOLDER_CHAIN)):
+                          ("folder_chain", FOLDER_CHAIN), ("message", MESSAGE)):
         folder = HERE / "corpus" / target
         folder.mkdir(parents=True, exist_ok=True)
         for name, data in seeds.items():

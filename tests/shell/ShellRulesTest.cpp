@@ -241,6 +241,8 @@ TEST(MessageDialog, LongLinesShortenedAndTallTextsCut) {
         {"cut between double-byte characters, no line break before the mark", "修复\r\n完毕\r\n文件", 20,
          "修复\r\n完毕……"},
         {"no room for a line: the mark alone", "a\r\nb", 5, "……"},
+        {"cut at a lone lead byte: the half character goes, the mark stays whole", "a\x9C\r\nb\r\nc", 10,
+         "a……"},
     };
     for (const Case& c : cut) {
         EXPECT_EQ(ui::CutToHeight(c.message, c.limit, LeadBytes::CodePage936(), lines), c.shown) << c.name;

@@ -106,6 +106,10 @@ TEST(Text, NextCharAndLastCharStart) {
     EXPECT_EQ(text::LastCharStart(s, cp936), 3u);
     EXPECT_EQ(text::LastCharStart("a路", cp936), 1u);
     EXPECT_EQ(text::LastCharStart("", cp936), npos);
+    // A lead byte before a line break ends there too: the line break stays a character of its own.
+    EXPECT_EQ(text::NextChar("\x9C\r\n", 0, cp936), 1u);
+    EXPECT_EQ(text::NextChar("\x9C\n", 0, cp936), 1u);
+    EXPECT_EQ(text::LastCharStart("a\x9C\r", cp936), 2u);
 }
 
 }  // namespace
