@@ -165,10 +165,10 @@ void ShowRefusal(const wchar_t* suffix) {
 
 }  // namespace
 
-bool RefusedForRedirection() {
+bool RefusedForRedirection(bool tellUser) {
     const wchar_t* const redirection = RedirectionBesideProgram();
     if (redirection == nullptr) return false;
-    ShowRefusal(redirection);
+    if (tellUser) ShowRefusal(redirection);
     return true;
 }
 
