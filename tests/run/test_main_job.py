@@ -542,7 +542,7 @@ def entry_blocks(report, texts):
     for line in report.splitlines():
         match = re.match(r"^\[\d+\] (.*?)" + re.escape(texts["kEntryArrow"]), line)
         if match:
-            current = blocks.setdefault(match.group(1), [])
+            current = blocks[match.group(1)] = []
         elif not line.startswith(" "):
             current = None
         if current is not None:
