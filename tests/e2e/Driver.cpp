@@ -136,16 +136,6 @@ RECT PlaceOf(HWND control) {
     return place;
 }
 
-std::wstring WholeTextOf(HWND window) {
-    const auto length = static_cast<std::size_t>(Ask(window, WM_GETTEXTLENGTH));
-    std::wstring text(length + 1, L'\0');
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL,
-                        10000, &copied);
-    text.resize(std::min<std::size_t>(copied, length));
-    return text;
-}
-
 void Press(HWND button) {
     PostMessageW(button, BM_CLICK, 0, 0);
 }
