@@ -30,12 +30,14 @@ per run below; each row has a prefix of its own.
                   is back in its place; a file with Wine's mark at a destination outside the prefix (Z:) is
                   neither moved nor changed, and said so; a file of the user's under a builtin's name at a
                   destination is left as it is, and nothing is said of it.
-  check           the companion check (MdacCheck.exe /report) on one prefix repaired with a package of seven
-                  components: after the repair every entry is ok (exit code 0); then each entry is broken in its
-                  own way, side by side (its class's registration deleted, an older version put over it, a
-                  library it needs removed, its class factory made to crash, made to hang, its class registered
-                  to another copy, a per-user registration shadowing the machine's): one start of the check names
-                  each with its verdict and advice (exit code 1); with the list gone it cannot check (exit 2).
+  check           the companion check MdacCheck.exe on one prefix repaired with a package of seven components:
+                  after the repair every entry is ok (exit code 0, as scripts/run reports it); then each entry is
+                  broken in its own way, side by side (its class's registration deleted, an older version put
+                  over it, a library it needs removed, its class factory made to crash, made to hang, its class
+                  registered to another copy, a per-user registration shadowing the machine's): one start of
+                  the check with /report names each with its verdict and advice (exit code 1); with the list
+                  gone it cannot check (exit code 2).
+  Every run of scripts/run also shows the check's window (a picture) and its report, with a block per entry.
 
     test_main_job.py --build WIN32_BUILD_FOLDER --row winxp|win7|own_package|own_package_win32|broken_package|check
 """
@@ -205,8 +207,11 @@ def check_repair(build, prefix, arguments, folder, listed, others, run_name):
     check("the program ended with exit code 0" in report, f"{run_name}: the program ended normally")
     pictures = re.search(r"^screenshots: (.*)$", report, re.M)
     check(pictures is not None and {p.name for p in pathlib.Path(pictures.group(1)).glob("*.png")}
-          == {"1-main-window.png", "2-completion-message.png"},
-          f"{run_name}: pictures of the main window and of the completion message were saved")
+          == {"1-main-window.png", "2-completion-message.png", "3-check-window.png"},
+          f"{run_name}: pictures of the main window, the completion message and the check's window were saved")
+    checked, checked_report = check_of_run(report)
+    check(checked is not None and all(f"] {entry} → " in checked_report for entry, *_ in listed),
+          f"{run_name}: the check's report (exit code {checked}) has a block for each entry")
 
     wow64 = run_report.is_wow64(prefix)
     servers32 = registry_servers(prefix, class_view(prefix))
@@ -523,6 +528,14 @@ CHECK_BREAKS = {
 }
 
 
+def check_of_run(report):
+    """The exit code and the report of the check scripts/run ran after the repair (None, "" without one)."""
+    match = re.search(r"^MdacCheck\.exe's report \(exit code (\d+)[^\n]*\n((?:  .*\n?|\n)*)", report, re.M)
+    if not match:
+        return None, ""
+    return int(match.group(1)), "\n".join(line[2:] for line in match.group(2).splitlines())
+
+
 def run_check(prefix, program, report_name):
     """One start of the check with /report: its exit code and the report (code page 936) as text."""
     report = program.parent / report_name
@@ -581,7 +594,7 @@ def check_row(build, scratch):
     shutil.copyfile(build / "tests" / "e2e" / OWN_LIBRARY, installed("丙.dll").parent / OWN_LIBRARY)
 
     print("the check after a repair with a package of seven components")
-    status, _ = run_main_job(build, prefix, "--package", str(package), "--windows", "win7")
+    status, main_report = run_main_job(build, prefix, "--package", str(package), "--windows", "win7")
     check(status == 0, f"check: the repair exits 0 (got {status})")
     # The check ships beside the program, with the same folders; it is shown the version the repair was.
     release = prefix / "drive_c" / "检查"
@@ -590,7 +603,8 @@ def check_row(build, scratch):
     shutil.copyfile(build / "MdacCheck.exe", program)
     texts = report_texts()
 
-    status, report = run_check(prefix, program, "sound.txt")
+    # scripts/run has run the check after the repair.
+    status, report = check_of_run(main_report)
     check(status == 0, f"check, after the repair: exit code 0 (got {status})")
     check(texts["kListLine"] in report and "w7\\文件列表.ini" in report,
           "check, after the repair: the report names the w7 list, which the repair used")
