@@ -148,8 +148,9 @@ int RunCheck(const std::wstring& check, const std::wstring& pictures, const std:
 int wmain(int argc, wchar_t** argv) {
     if (argc == 5 && lstrcmpW(argv[1], L"--check") == 0) return RunCheck(argv[2], argv[3], argv[4]);
     if (argc < 3) {
-        std::fprintf(stderr, "usage: RepairRunner PROGRAM.exe SCREENSHOT_FOLDER [--dismiss]\n"
-                             "       RepairRunner --check MdacCheck.exe SCREENSHOT_FOLDER REPORT_FILE\n");
+        std::fprintf(stderr,
+                     "usage: RepairRunner PROGRAM.exe SCREENSHOT_FOLDER [--dismiss]\n"
+                     "       RepairRunner --check MdacCheck.exe SCREENSHOT_FOLDER REPORT_FILE\n");
         return 2;
     }
     const std::wstring program = argv[1];
