@@ -87,7 +87,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     ui::CloseLibrarySearchPath();
     if (arguments.probe) return check::RunProbeChild();
 
-    repair::Win32Platform platform;
+    repair::Win32ReadingPlatform platform;
     const std::string program = platform.ModulePath();
     const std::string programDirectory = repair::ProgramDirectory(program, platform.Lead());
     const check::SystemFacts system = check::GatherSystemFacts(platform, programDirectory);

@@ -1,6 +1,5 @@
 #include "check/Facts.h"
 
-#include <map>
 #include <optional>
 
 #include "check/PeFile.h"
@@ -82,8 +81,13 @@ bool EqualNoCase(const std::string& a, const std::string& b) {
     return lstrcmpiA(a.c_str(), b.c_str()) == 0;
 }
 
+const text::LeadBytes& Lead() {
+    static const text::LeadBytes lead = repair::ThreadCodePageLeadBytes();
+    return lead;
+}
+
 std::string FileNameOf(const std::string& path) {
-    return path.substr(text::LastDelimiter(path, "\\/:", repair::Win32Platform().Lead()) + 1);
+    return path.substr(text::LastDelimiter(path, "\\/:", Lead()) + 1);
 }
 
 // What makes two paths one file: the volume and the file's index on it.
@@ -342,12 +346,13 @@ ListEntries ReadListEntries(repair::Platform& platform, const std::string& progr
 void GatherFileAndRegistrationFacts(std::vector<EntryFacts>& entries, const std::vector<std::string>& sources) {
     const std::vector<Registration> machine = InprocServers(HKEY_LOCAL_MACHINE);
     const std::vector<Registration> user = InprocServers(HKEY_CURRENT_USER);
-    std::map<std::string, std::string> userServers;  // upper-case class → server
-    for (const Registration& registration : user) {
-        std::string clsid = registration.clsid;
-        CharUpperA(clsid.data());
-        userServers[clsid] = registration.server;
-    }
+    // The user's registration of a class, which applications take before the machine's.
+    const auto userServer = [&user](const std::string& clsid) -> const Registration* {
+        for (const Registration& registration : user) {
+            if (EqualNoCase(registration.clsid, clsid)) return &registration;
+        }
+        return nullptr;
+    };
 
     for (std::size_t i = 0; i < entries.size(); ++i) {
         EntryFacts& entry = entries[i];
@@ -364,23 +369,26 @@ void GatherFileAndRegistrationFacts(std::vector<EntryFacts>& entries, const std:
 
         const std::optional<FileIdentity> identity = IdentityOf(entry.destination);
         const std::string fileName = FileNameOf(entry.destination);
-        for (const auto& [root, scope, registrations] :
-             {std::tuple{HKEY_LOCAL_MACHINE, Scope::Machine, &machine}, std::tuple{HKEY_CURRENT_USER, Scope::User, &user}}) {
-            for (const Registration& registration : *registrations) {
+        struct ScopeScan {
+            HKEY root;
+            Scope scope;
+            const std::vector<Registration>* registrations;
+        };
+        for (const ScopeScan& scan :
+             {ScopeScan{HKEY_LOCAL_MACHINE, Scope::Machine, &machine}, ScopeScan{HKEY_CURRENT_USER, Scope::User, &user}}) {
+            const Scope scope = scan.scope;
+            for (const Registration& registration : *scan.registrations) {
                 const std::string server = ServerPath(registration.server);
                 if (!EqualNoCase(LongFileName(server), fileName)) continue;
                 if (!IsEntryFile(server, entry.destination, identity)) {
                     entry.otherCopies.push_back({registration.clsid, scope, registration.server});
                     continue;
                 }
-                entry.classes.push_back(DescribeClass(root, scope, registration.clsid));
+                entry.classes.push_back(DescribeClass(scan.root, scope, registration.clsid));
                 if (scope != Scope::Machine) continue;
-                std::string clsid = registration.clsid;
-                CharUpperA(clsid.data());
-                const auto shadow = userServers.find(clsid);
-                if (shadow != userServers.end() &&
-                    !IsEntryFile(ServerPath(shadow->second), entry.destination, identity)) {
-                    entry.shadowedBy.push_back({registration.clsid, Scope::User, shadow->second});
+                const Registration* shadow = userServer(registration.clsid);
+                if (shadow != nullptr && !IsEntryFile(ServerPath(shadow->server), entry.destination, identity)) {
+                    entry.shadowedBy.push_back({registration.clsid, Scope::User, shadow->server});
                 }
             }
         }
@@ -390,12 +398,11 @@ void GatherFileAndRegistrationFacts(std::vector<EntryFacts>& entries, const std:
 std::string MissingImportOf(const std::string& path) {
     const std::optional<std::string> bytes = ReadWholeFile(path);
     if (!bytes) return {};
-    const repair::Win32Platform platform;
     // Where the loader looks for a server's imports: beside it, then the system's folders and PATH.
     char windows[MAX_PATH + 1] = {};
     GetWindowsDirectoryA(windows, sizeof windows);
-    const std::string search = text::DirectoryPart(path, platform.Lead()) + ";" + repair::SystemFolder() + ";" +
-                               windows + ";" + repair::Win32Platform().EnvironmentValue("PATH");
+    const std::string search = text::DirectoryPart(path, Lead()) + ";" + repair::SystemFolder() + ";" +
+                               windows + ";" + repair::Win32ReadingPlatform().EnvironmentValue("PATH");
     for (const std::string& library : ReadPeFacts(*bytes).imports) {
         std::string lower = library;
         CharLowerA(lower.data());

@@ -48,7 +48,7 @@ void Record(std::vector<EntryFacts>& entries, const Step& step, StepOutcome outc
     } else {
         CreationFact& creation = entry.creations[step.creation];
         creation.outcome = outcome;
-        creation.result = static_cast<long>(code);
+        creation.result = static_cast<std::int32_t>(code);
         creation.servedBy = text;
         creation.servedByThisFile = !text.empty() && SameFile(text, entry.destination);
     }

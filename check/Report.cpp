@@ -1,6 +1,6 @@
 #include "check/Report.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <string_view>
 
 #include "check/ReportTexts.h"
@@ -135,16 +135,17 @@ std::optional<repair::WindowsVersion> VersionOfCompatibilitySetting(const std::s
 }
 
 std::string FormatVersion(FileVersion version) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", static_cast<unsigned>(version >> 48),
-                  static_cast<unsigned>((version >> 32) & 0xFFFF), static_cast<unsigned>((version >> 16) & 0xFFFF),
-                  static_cast<unsigned>(version & 0xFFFF));
-    return text;
+    return std::to_string(version >> 48) + "." + std::to_string((version >> 32) & 0xFFFF) + "." +
+           std::to_string((version >> 16) & 0xFFFF) + "." + std::to_string(version & 0xFFFF);
 }
 
-std::string FormatResult(long result) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(result) & 0xFFFFFFFFUL);
+std::string FormatResult(std::int32_t result) {
+    // Eight hexadecimal digits, as result codes are written; the C library's formatting would bring a
+    // large piece of its own into the program for this one use.
+    constexpr char kDigits[] = "0123456789ABCDEF";
+    const auto value = static_cast<std::uint32_t>(result);
+    std::string text = "0x00000000";
+    for (int i = 0; i < 8; ++i) text[9 - i] = kDigits[(value >> (4 * i)) & 0xF];
     return text;
 }
 

@@ -48,7 +48,7 @@ struct LoadFact {
 struct CreationFact {
     std::string clsid;
     StepOutcome outcome = StepOutcome::NotTried;
-    long result = 0;       // HRESULT
+    std::int32_t result = 0;  // HRESULT: negative for a failure
     std::string servedBy;  // the module the object's code lies in
     bool servedByThisFile = false;
 };
@@ -99,7 +99,7 @@ std::optional<repair::WindowsVersion> VersionOfCompatibilitySetting(const std::s
 // "1.2.3.4".
 std::string FormatVersion(FileVersion version);
 // "0x80040154".
-std::string FormatResult(long result);
+std::string FormatResult(std::int32_t result);
 
 struct Counts {
     int ok = 0;
