@@ -17,8 +17,9 @@ namespace {
 constexpr DWORD kStepLimitMs = 30000;
 constexpr DWORD kStartLimitMs = 120000;
 
-// The lines between the two processes: to the child "L<TAB>path" (load) and "C<TAB>{class}" (create);
-// back "B<TAB>n" when step n begins and "R<TAB>n<TAB>code<TAB>builtin<TAB>text" when it is done.
+// The lines between the two processes: to the child "L<TAB>path" (load) and "C<TAB>{class}" (create),
+// then "E" (the end: the child never reads past it, so it needs no end of the pipe); back "B<TAB>n" when
+// step n begins and "R<TAB>n<TAB>code<TAB>builtin<TAB>text" when it is done.
 struct Step {
     char kind;  // 'L' or 'C'
     std::size_t entry;
@@ -113,6 +114,7 @@ std::size_t RunChild(const std::string& program, const std::vector<Step>& steps,
     for (std::size_t i = first; i < steps.size(); ++i) {
         input += std::string(1, steps[i].kind) + "\t" + steps[i].subject + "\n";
     }
+    input += "E\n";
     Child child;
     if (!StartChild(program, input, child)) return steps.size();
 
@@ -212,12 +214,15 @@ bool IsWineBuiltin(const void* module) {
            std::memcmp(static_cast<const char*>(module) + sizeof(IMAGE_DOS_HEADER), kBuiltinMark, sizeof kBuiltinMark - 1) == 0;
 }
 
+// The steps, up to the end line.
 std::string ReadAllInput() {
     std::string input;
-    char buffer[4096];
+    std::string buffer(4096, '\0');
     DWORD read = 0;
-    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &read, nullptr) && read > 0) {
-        input.append(buffer, read);
+    while (input.find("E\n") != 0 && input.find("\nE\n") == std::string::npos &&
+           ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr) &&
+           read > 0) {
+        input.append(buffer.data(), read);
     }
     return input;
 }
@@ -257,6 +262,7 @@ int RunProbeChild() {
     std::size_t index = 0;
     for (std::size_t from = 0, end; (end = input.find('\n', from)) != std::string::npos; from = end + 1, ++index) {
         const std::string line = input.substr(from, end - from);
+        if (line == "E") break;
         if (line.size() < 2) continue;
         const std::string subject = line.substr(2);
         Say("B\t" + std::to_string(index));
