@@ -87,7 +87,7 @@ std::string Win32ReadingPlatform::ModulePath() {
 }
 
 std::string Win32ReadingPlatform::ProfileKeyNames(const std::string& file, const std::string& section,
-                                           std::size_t bufferSize) {
+                                                  std::size_t bufferSize) {
     std::vector<char> buffer(bufferSize + 2, '\0');
     const DWORD copied = GetPrivateProfileStringA(section.c_str(), nullptr, "", buffer.data(),
                                                   static_cast<DWORD>(bufferSize), file.c_str());
@@ -95,7 +95,7 @@ std::string Win32ReadingPlatform::ProfileKeyNames(const std::string& file, const
 }
 
 std::string Win32ReadingPlatform::ProfileValue(const std::string& file, const std::string& section,
-                                        const std::string& key, std::size_t bufferSize) {
+                                               const std::string& key, std::size_t bufferSize) {
     std::vector<char> buffer(bufferSize + 1, '\0');
     GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buffer.data(), static_cast<DWORD>(bufferSize),
                              file.c_str());

@@ -24,7 +24,9 @@ public:
                                 std::size_t bufferSize) override;
     std::string ProfileValue(const std::string& file, const std::string& section, const std::string& key,
                              std::size_t bufferSize) override;
-    CopyResult CopyFileNoReplace(const std::string&, const std::string&) override { return CopyResult::Failed; }
+    CopyResult CopyFileNoReplace(const std::string&, const std::string&) override {
+        return CopyResult::Failed;
+    }
     std::string SystemDirectory() override;
     bool StartHidden(const std::string&, const std::string&) override { return false; }
 

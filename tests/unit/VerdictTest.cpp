@@ -20,7 +20,7 @@ EntryFacts Repaired() {
     entry.exportsRegisterServer = true;
     entry.classes.push_back({"{1}", check::Scope::Machine, "A", "A.Object", true, ""});
     entry.load.outcome = StepOutcome::Done;
-    entry.creations.push_back({"{1}", StepOutcome::Done, 0, "C:\\Common\\a.dll", true});
+    entry.creations.push_back({"{1}", StepOutcome::Done, 0, "C:\\Common\\a.dll", true, false});
     return entry;
 }
 
@@ -47,17 +47,25 @@ const Case kCases[] = {
          e.creations[0].result = static_cast<std::int32_t>(0x8007007EU);
      },
      Verdict::Problem, texts::kAdviceMissingLibrary},
-    {"not a 32-bit image", [](EntryFacts& e) { e.load.error = 193; }, Verdict::Problem, texts::kAdviceNot32Bit},
-    {"initialisation failed", [](EntryFacts& e) { e.load.error = 1114; }, Verdict::Problem, texts::kAdviceInitFailed},
-    {"unreadable for the user", [](EntryFacts& e) { e.load.error = 5; }, Verdict::Problem, texts::kAdviceAccessDenied},
-    {"load hung", [](EntryFacts& e) { e.load.outcome = StepOutcome::Hung; }, Verdict::Problem, texts::kAdviceLoadCrashed},
-    {"class factory crashed", [](EntryFacts& e) { e.creations[0].outcome = StepOutcome::Crashed; }, Verdict::Problem,
-     texts::kAdviceCreateCrashed},
+    {"not a 32-bit image", [](EntryFacts& e) { e.load.error = 193; }, Verdict::Problem,
+     texts::kAdviceNot32Bit},
+    {"initialisation failed", [](EntryFacts& e) { e.load.error = 1114; }, Verdict::Problem,
+     texts::kAdviceInitFailed},
+    {"unreadable for the user", [](EntryFacts& e) { e.load.error = 5; }, Verdict::Problem,
+     texts::kAdviceAccessDenied},
+    {"not probed: no child could load it", [](EntryFacts& e) { e.load.outcome = StepOutcome::NotTried; },
+     Verdict::Attention, texts::kAdviceNotProbed},
+    {"load hung", [](EntryFacts& e) { e.load.outcome = StepOutcome::Hung; }, Verdict::Problem,
+     texts::kAdviceLoadCrashed},
+    {"class factory crashed", [](EntryFacts& e) { e.creations[0].outcome = StepOutcome::Crashed; },
+     Verdict::Problem, texts::kAdviceCreateCrashed},
     {"class not registered when created",
      [](EntryFacts& e) { e.creations[0].result = static_cast<std::int32_t>(0x80040154U); }, Verdict::Problem,
      texts::kAdviceCreateFailed},
     {"a per-user registration sends its class elsewhere",
-     [](EntryFacts& e) { e.shadowedBy.push_back({"{1}", check::Scope::User, "C:\\Users\\u\\a.dll"}); },
+     [](EntryFacts& e) {
+         e.shadowedBy.push_back({"{1}", check::Scope::User, "C:\\Users\\u\\a.dll"});
+     },
      Verdict::Problem, texts::kAdviceShadowed},
     {"created, but from another copy",
      [](EntryFacts& e) {
@@ -126,9 +134,16 @@ TEST(Verdict, CompatibilitySettingsGiveTheTagTheRepairSees) {
         const char* setting;
         const char* tag;  // nullptr: the setting names no version
     } cases[] = {
-        {"~ WINXPSP3 RUNASADMIN", "XP"}, {"$ HIGHDPIAWARE WIN7RTM", "W7"}, {"winxp", "XP"}, {"win7", "W7"},
-        {"WIN8RTM", ""},                 {"win81", ""},                    {"winxp64", "2003"}, {"win2008r2", "W7"},
-        {"HIGHDPIAWARE", nullptr},       {"", nullptr},
+        {"~ WINXPSP3 RUNASADMIN", "XP"},
+        {"$ HIGHDPIAWARE WIN7RTM", "W7"},
+        {"winxp", "XP"},
+        {"win7", "W7"},
+        {"WIN8RTM", ""},
+        {"win81", ""},
+        {"winxp64", "2003"},
+        {"win2008r2", "W7"},
+        {"HIGHDPIAWARE", nullptr},
+        {"", nullptr},
     };
     for (const auto& c : cases) {
         const auto version = check::VersionOfCompatibilitySetting(c.setting);
