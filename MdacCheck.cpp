@@ -65,11 +65,13 @@ Arguments ReadArguments() {
 }
 
 bool WriteReport(const std::string& file, const std::string& report) {
-    const HANDLE handle = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle =
+        CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
-    const bool whole = WriteFile(handle, report.data(), static_cast<DWORD>(report.size()), &written, nullptr) &&
-                       written == report.size();
+    const bool whole =
+        WriteFile(handle, report.data(), static_cast<DWORD>(report.size()), &written, nullptr) &&
+        written == report.size();
     return CloseHandle(handle) && whole;
 }
 
@@ -80,14 +82,15 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     // Before anything is loaded by name or any window is shown. A script is told in the report it asked for.
     if (ui::RefusedForRedirection(!arguments.report && !arguments.probe)) {
         if (arguments.report) {
-            WriteReport(arguments.reportFile, std::string(check::texts::kCouldNotCheck) + check::texts::kRefused + "\r\n");
+            WriteReport(arguments.reportFile,
+                        std::string(check::texts::kCouldNotCheck) + check::texts::kRefused + "\r\n");
         }
         return 2;
     }
     ui::CloseLibrarySearchPath();
     if (arguments.probe) return check::RunProbeChild();
 
-    repair::Win32Platform platform;
+    repair::Win32ReadingPlatform platform;
     const std::string program = platform.ModulePath();
     const std::string programDirectory = repair::ProgramDirectory(program, platform.Lead());
     const check::SystemFacts system = check::GatherSystemFacts(platform, programDirectory);

@@ -13,15 +13,15 @@ TCheckForm::TCheckForm(const std::string& report)
 void TCheckForm::Button1Click(ui::TComponent*) {
     if (!OpenClipboard(Handle())) return;
     EmptyClipboard();
-    // The clipboard owns the memory once it takes it.
-    if (const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, report_.size() + 1)) {
-        if (void* bytes = GlobalLock(memory)) {
-            CopyMemory(bytes, report_.c_str(), report_.size() + 1);
-            GlobalUnlock(memory);
-            if (SetClipboardData(CF_TEXT, memory) == nullptr) GlobalFree(memory);
-        } else {
-            GlobalFree(memory);
-        }
+    // The clipboard owns the memory once it takes it; until then it is ours to free.
+    const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, report_.size() + 1);
+    void* const bytes = memory == nullptr ? nullptr : GlobalLock(memory);
+    if (bytes != nullptr) {
+        CopyMemory(bytes, report_.c_str(), report_.size() + 1);
+        GlobalUnlock(memory);
+    }
+    if (memory != nullptr && (bytes == nullptr || SetClipboardData(CF_TEXT, memory) == nullptr)) {
+        GlobalFree(memory);
     }
     CloseClipboard();
     ui::Application::Instance().ShowMessage(check::texts::kCopied);

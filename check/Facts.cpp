@@ -1,6 +1,5 @@
 #include "check/Facts.h"
 
-#include <map>
 #include <optional>
 
 #include "check/PeFile.h"
@@ -58,7 +57,8 @@ public:
         char name[256];
         for (DWORD i = 0;; ++i) {
             DWORD length = sizeof name;
-            const LONG result = AdvapiFunctions().regEnumKeyEx(key_, i, name, &length, nullptr, nullptr, nullptr, nullptr);
+            const LONG result =
+                AdvapiFunctions().regEnumKeyEx(key_, i, name, &length, nullptr, nullptr, nullptr, nullptr);
             if (result == ERROR_MORE_DATA) continue;  // no class key has so long a name
             if (result != ERROR_SUCCESS) break;
             names.emplace_back(name, length);
@@ -68,7 +68,8 @@ public:
 
     static std::string Expand(const std::string& value) {
         std::string expanded(32768, '\0');
-        const DWORD length = ExpandEnvironmentStringsA(value.c_str(), expanded.data(), static_cast<DWORD>(expanded.size()));
+        const DWORD length =
+            ExpandEnvironmentStringsA(value.c_str(), expanded.data(), static_cast<DWORD>(expanded.size()));
         if (length == 0 || length > expanded.size()) return value;
         expanded.resize(length - 1);
         return expanded;
@@ -82,8 +83,13 @@ bool EqualNoCase(const std::string& a, const std::string& b) {
     return lstrcmpiA(a.c_str(), b.c_str()) == 0;
 }
 
+const text::LeadBytes& Lead() {
+    static const text::LeadBytes lead = repair::ThreadCodePageLeadBytes();
+    return lead;
+}
+
 std::string FileNameOf(const std::string& path) {
-    return path.substr(text::LastDelimiter(path, "\\/:", repair::Win32Platform().Lead()) + 1);
+    return path.substr(text::LastDelimiter(path, "\\/:", Lead()) + 1);
 }
 
 // What makes two paths one file: the volume and the file's index on it.
@@ -95,14 +101,15 @@ struct FileIdentity {
 };
 
 std::optional<FileIdentity> IdentityOf(const std::string& path) {
-    const HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
+    const HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return std::nullopt;
     BY_HANDLE_FILE_INFORMATION information{};
     const BOOL read = GetFileInformationByHandle(file, &information);
     CloseHandle(file);
     if (!read) return std::nullopt;
-    return FileIdentity{information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow};
+    return FileIdentity{information.dwVolumeSerialNumber, information.nFileIndexHigh,
+                        information.nFileIndexLow};
 }
 
 std::string FullPath(const std::string& path) {
@@ -114,7 +121,8 @@ std::string FullPath(const std::string& path) {
 // A server path as the registry holds it, made a path: quotes taken off; a bare name is looked up in the
 // system folder, where the loader finds such a name first.
 std::string ServerPath(std::string value) {
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        value = value.substr(1, value.size() - 2);
     if (value.find_first_of("\\/:") == std::string::npos && !value.empty()) {
         value = repair::SystemFolder() + "\\" + value;
     }
@@ -126,12 +134,14 @@ std::string LongFileName(const std::string& path) {
     if (FileNameOf(path).find('~') == std::string::npos) return FileNameOf(path);
     char buffer[MAX_PATH * 2];
     const DWORD length = GetLongPathNameA(path.c_str(), buffer, sizeof buffer);
-    return length == 0 || length >= sizeof buffer ? FileNameOf(path) : FileNameOf(std::string(buffer, length));
+    return length == 0 || length >= sizeof buffer ? FileNameOf(path)
+                                                  : FileNameOf(std::string(buffer, length));
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return std::nullopt;
     std::string bytes;
     const DWORD size = GetFileSize(file, nullptr);
@@ -241,7 +251,8 @@ std::pair<std::string, std::string> CompatibilitySetting(const std::string& prog
         return {};
     }
     constexpr char kLayers[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers";
-    for (const auto& [root, name] : {std::pair{HKEY_CURRENT_USER, "HKCU"}, std::pair{HKEY_LOCAL_MACHINE, "HKLM"}}) {
+    for (const auto& [root, name] :
+         {std::pair{HKEY_CURRENT_USER, "HKCU"}, std::pair{HKEY_LOCAL_MACHINE, "HKLM"}}) {
         const Key key(root, kLayers);
         if (const std::optional<std::string> value = key.Text(repairProgram.c_str())) {
             return {std::string(name) + "\\" + kLayers + ": " + *value, *value};
@@ -256,8 +267,9 @@ bool RunsElevated() {
     HANDLE token = nullptr;
     if (api.openProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
         DWORD elevation = 0, size = 0;
-        const BOOL known = api.getTokenInformation(token, static_cast<TOKEN_INFORMATION_CLASS>(20),  // TokenElevation
-                                                   &elevation, sizeof elevation, &size);
+        const BOOL known =
+            api.getTokenInformation(token, static_cast<TOKEN_INFORMATION_CLASS>(20),  // TokenElevation
+                                    &elevation, sizeof elevation, &size);
         CloseHandle(token);
         if (known) return elevation != 0;
     }
@@ -265,8 +277,8 @@ bool RunsElevated() {
     if (api.allocateAndInitializeSid == nullptr || api.checkTokenMembership == nullptr) return false;
     SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
     PSID administrators = nullptr;
-    if (!api.allocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0,
-                                      0, &administrators)) {
+    if (!api.allocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0,
+                                      0, 0, 0, &administrators)) {
         return false;
     }
     BOOL member = FALSE;
@@ -339,15 +351,17 @@ ListEntries ReadListEntries(repair::Platform& platform, const std::string& progr
     return list;
 }
 
-void GatherFileAndRegistrationFacts(std::vector<EntryFacts>& entries, const std::vector<std::string>& sources) {
+void GatherFileAndRegistrationFacts(std::vector<EntryFacts>& entries,
+                                    const std::vector<std::string>& sources) {
     const std::vector<Registration> machine = InprocServers(HKEY_LOCAL_MACHINE);
     const std::vector<Registration> user = InprocServers(HKEY_CURRENT_USER);
-    std::map<std::string, std::string> userServers;  // upper-case class → server
-    for (const Registration& registration : user) {
-        std::string clsid = registration.clsid;
-        CharUpperA(clsid.data());
-        userServers[clsid] = registration.server;
-    }
+    // The user's registration of a class, which applications take before the machine's.
+    const auto userServer = [&user](const std::string& clsid) -> const Registration* {
+        for (const Registration& registration : user) {
+            if (EqualNoCase(registration.clsid, clsid)) return &registration;
+        }
+        return nullptr;
+    };
 
     for (std::size_t i = 0; i < entries.size(); ++i) {
         EntryFacts& entry = entries[i];
@@ -364,23 +378,27 @@ void GatherFileAndRegistrationFacts(std::vector<EntryFacts>& entries, const std:
 
         const std::optional<FileIdentity> identity = IdentityOf(entry.destination);
         const std::string fileName = FileNameOf(entry.destination);
-        for (const auto& [root, scope, registrations] :
-             {std::tuple{HKEY_LOCAL_MACHINE, Scope::Machine, &machine}, std::tuple{HKEY_CURRENT_USER, Scope::User, &user}}) {
-            for (const Registration& registration : *registrations) {
+        struct ScopeScan {
+            HKEY root;
+            Scope scope;
+            const std::vector<Registration>* registrations;
+        };
+        for (const ScopeScan& scan : {ScopeScan{HKEY_LOCAL_MACHINE, Scope::Machine, &machine},
+                                      ScopeScan{HKEY_CURRENT_USER, Scope::User, &user}}) {
+            const Scope scope = scan.scope;
+            for (const Registration& registration : *scan.registrations) {
                 const std::string server = ServerPath(registration.server);
                 if (!EqualNoCase(LongFileName(server), fileName)) continue;
                 if (!IsEntryFile(server, entry.destination, identity)) {
                     entry.otherCopies.push_back({registration.clsid, scope, registration.server});
                     continue;
                 }
-                entry.classes.push_back(DescribeClass(root, scope, registration.clsid));
+                entry.classes.push_back(DescribeClass(scan.root, scope, registration.clsid));
                 if (scope != Scope::Machine) continue;
-                std::string clsid = registration.clsid;
-                CharUpperA(clsid.data());
-                const auto shadow = userServers.find(clsid);
-                if (shadow != userServers.end() &&
-                    !IsEntryFile(ServerPath(shadow->second), entry.destination, identity)) {
-                    entry.shadowedBy.push_back({registration.clsid, Scope::User, shadow->second});
+                const Registration* shadow = userServer(registration.clsid);
+                if (shadow != nullptr &&
+                    !IsEntryFile(ServerPath(shadow->server), entry.destination, identity)) {
+                    entry.shadowedBy.push_back({registration.clsid, Scope::User, shadow->server});
                 }
             }
         }
@@ -390,19 +408,19 @@ void GatherFileAndRegistrationFacts(std::vector<EntryFacts>& entries, const std:
 std::string MissingImportOf(const std::string& path) {
     const std::optional<std::string> bytes = ReadWholeFile(path);
     if (!bytes) return {};
-    const repair::Win32Platform platform;
     // Where the loader looks for a server's imports: beside it, then the system's folders and PATH.
     char windows[MAX_PATH + 1] = {};
     GetWindowsDirectoryA(windows, sizeof windows);
-    const std::string search = text::DirectoryPart(path, platform.Lead()) + ";" + repair::SystemFolder() + ";" +
-                               windows + ";" + repair::Win32Platform().EnvironmentValue("PATH");
+    const std::string search = text::DirectoryPart(path, Lead()) + ";" + repair::SystemFolder() + ";" +
+                               windows + ";" + repair::Win32ReadingPlatform().EnvironmentValue("PATH");
     for (const std::string& library : ReadPeFacts(*bytes).imports) {
         std::string lower = library;
         CharLowerA(lower.data());
         // Names the loader resolves to other libraries, never to a file of that name.
         if (lower.starts_with("api-ms-") || lower.starts_with("ext-ms-")) continue;
         char found[MAX_PATH * 2];
-        if (SearchPathA(search.c_str(), library.c_str(), nullptr, sizeof found, found, nullptr) == 0) return library;
+        if (SearchPathA(search.c_str(), library.c_str(), nullptr, sizeof found, found, nullptr) == 0)
+            return library;
     }
     return {};
 }

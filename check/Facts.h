@@ -16,7 +16,7 @@ SystemFacts GatherSystemFacts(repair::Platform& platform, const std::string& pro
 // The list's entries as the repair derives them, or a reason the check cannot be made (no list, a path too
 // long, an empty list).
 struct ListEntries {
-    std::vector<EntryFacts> entries;  // key and destination filled
+    std::vector<EntryFacts> entries;   // key and destination filled
     std::vector<std::string> sources;  // the package's copy of each
     std::string couldNotCheck;
 };
@@ -24,7 +24,8 @@ ListEntries ReadListEntries(repair::Platform& platform, const std::string& progr
                             const std::string& tag);
 
 // Fills the file and registration facts of each entry.
-void GatherFileAndRegistrationFacts(std::vector<EntryFacts>& entries, const std::vector<std::string>& sources);
+void GatherFileAndRegistrationFacts(std::vector<EntryFacts>& entries,
+                                    const std::vector<std::string>& sources);
 
 // After the child's load step: the import its loader could not find, when it was a direct one.
 std::string MissingImportOf(const std::string& path);

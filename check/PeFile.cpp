@@ -29,7 +29,8 @@ public:
 private:
     std::uint32_t Number(std::size_t offset, std::size_t size) const {
         std::uint32_t value = 0;
-        for (std::size_t i = size; i-- > 0;) value = (value << 8) | static_cast<unsigned char>(bytes_[offset + i]);
+        for (std::size_t i = size; i-- > 0;)
+            value = (value << 8) | static_cast<unsigned char>(bytes_[offset + i]);
         return value;
     }
     std::string_view bytes_;
@@ -45,7 +46,8 @@ struct Section {
 // The file offset of an address in the image; 0 when no section holds it.
 std::size_t OffsetOf(const std::vector<Section>& sections, std::uint32_t rva) {
     for (const Section& s : sections) {
-        if (rva >= s.address && rva - s.address < s.size && rva - s.address < s.rawSize) return s.raw + rva - s.address;
+        if (rva >= s.address && rva - s.address < s.size && rva - s.address < s.rawSize)
+            return s.raw + rva - s.address;
     }
     return 0;
 }
@@ -77,8 +79,9 @@ PeFacts ReadPeFacts(std::string_view bytes) {
         if (exportTable != 0 && file.Has(exportTable, 40)) {
             const std::uint32_t count = file.U32(exportTable + 24);
             const std::size_t names = OffsetOf(sections, file.U32(exportTable + 32));
-            for (std::uint32_t i = 0; names != 0 && i < count && i < 65536 && file.Has(names + 4 * i, 4); ++i) {
-                if (const std::size_t name = OffsetOf(sections, file.U32(names + 4 * i))) {
+            for (std::uint32_t i = 0;
+                 names != 0 && i < count && i < 65536 && file.Has(names + std::size_t{4} * i, 4); ++i) {
+                if (const std::size_t name = OffsetOf(sections, file.U32(names + std::size_t{4} * i))) {
                     facts.exports.push_back(file.Name(name));
                 }
             }
@@ -89,7 +92,8 @@ PeFacts ReadPeFacts(std::string_view bytes) {
         for (int i = 0; descriptor != 0 && file.Has(descriptor, 20) && i < 1024; ++i, descriptor += 20) {
             const std::uint32_t nameAddress = file.U32(descriptor + 12);
             if (nameAddress == 0) break;
-            if (const std::size_t name = OffsetOf(sections, nameAddress)) facts.imports.push_back(file.Name(name));
+            if (const std::size_t name = OffsetOf(sections, nameAddress))
+                facts.imports.push_back(file.Name(name));
         }
     }
     return facts;

@@ -17,8 +17,9 @@ namespace {
 constexpr DWORD kStepLimitMs = 30000;
 constexpr DWORD kStartLimitMs = 120000;
 
-// The lines between the two processes: to the child "L<TAB>path" (load) and "C<TAB>{class}" (create);
-// back "B<TAB>n" when step n begins and "R<TAB>n<TAB>code<TAB>builtin<TAB>text" when it is done.
+// The lines between the two processes: to the child "L<TAB>path" (load) and "C<TAB>{class}" (create),
+// then "E" (the end: the child never reads past it, so it needs no end of the pipe); back "B<TAB>n" when
+// step n begins and "R<TAB>n<TAB>code<TAB>builtin<TAB>text" when it is done.
 struct Step {
     char kind;  // 'L' or 'C'
     std::size_t entry;
@@ -44,13 +45,15 @@ void Record(std::vector<EntryFacts>& entries, const Step& step, StepOutcome outc
         entry.load.outcome = outcome;
         entry.load.error = code;
         entry.load.wineBuiltin = builtin;
-        if (outcome == StepOutcome::Done && code == 126) entry.load.missingLibrary = MissingImportOf(entry.destination);
+        if (outcome == StepOutcome::Done && code == 126)
+            entry.load.missingLibrary = MissingImportOf(entry.destination);
     } else {
         CreationFact& creation = entry.creations[step.creation];
         creation.outcome = outcome;
-        creation.result = static_cast<long>(code);
+        creation.result = static_cast<std::int32_t>(code);
         creation.servedBy = text;
         creation.servedByThisFile = !text.empty() && SameFile(text, entry.destination);
+        creation.wineBuiltin = builtin;
     }
 }
 
@@ -64,7 +67,7 @@ bool StartChild(const std::string& program, const std::string& input, Child& chi
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE inputRead = nullptr, inputWrite = nullptr, outputRead = nullptr, outputWrite = nullptr;
     // The input is written whole before the child reads: the pipe is made large enough to hold it.
-    if (!CreatePipe(&inputRead, &inputWrite, &inherit, static_cast<DWORD>(input.size() + 4096))) return false;
+    if (!CreatePipe(&inputRead, &inputWrite, &inherit, static_cast<DWORD>(input.size()) + 4096)) return false;
     if (!CreatePipe(&outputRead, &outputWrite, &inherit, 0)) {
         CloseHandle(inputRead);
         CloseHandle(inputWrite);
@@ -82,8 +85,9 @@ bool StartChild(const std::string& program, const std::string& input, Child& chi
     std::string commandLine = "\"" + program + "\" " + kProbeSwitch;
     // In the system folder, so that nothing is looked for in a folder of the user's.
     const std::string folder = repair::SystemFolder();
-    const BOOL started = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                        nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &child.process);
+    const BOOL started =
+        CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                       folder.empty() ? nullptr : folder.c_str(), &startup, &child.process);
     CloseHandle(inputRead);
     CloseHandle(outputWrite);
     if (started) {
@@ -99,7 +103,7 @@ bool StartChild(const std::string& program, const std::string& input, Child& chi
     return true;
 }
 
-void EndChild(Child& child) {
+void EndChild(const Child& child) {
     CloseHandle(child.output);
     CloseHandle(child.process.hThread);
     CloseHandle(child.process.hProcess);
@@ -113,6 +117,7 @@ std::size_t RunChild(const std::string& program, const std::vector<Step>& steps,
     for (std::size_t i = first; i < steps.size(); ++i) {
         input += std::string(1, steps[i].kind) + "\t" + steps[i].subject + "\n";
     }
+    input += "E\n";
     Child child;
     if (!StartChild(program, input, child)) return steps.size();
 
@@ -126,17 +131,20 @@ std::size_t RunChild(const std::string& program, const std::vector<Step>& steps,
         if (PeekNamedPipe(child.output, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
             std::string chunk(available, '\0');
             DWORD read = 0;
-            if (ReadFile(child.output, chunk.data(), available, &read, nullptr)) pending.append(chunk.data(), read);
-            for (std::size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
+            if (ReadFile(child.output, chunk.data(), available, &read, nullptr))
+                pending.append(chunk.data(), read);
+            for (std::size_t end; (end = pending.find('\n')) != std::string::npos;
+                 pending.erase(0, end + 1)) {
                 const std::vector<std::string> fields = Fields(pending.substr(0, end));
-                const std::size_t index = first + std::strtoul(fields[1 % fields.size()].c_str(), nullptr, 10);
+                const std::size_t index =
+                    first + std::strtoul(fields[1 % fields.size()].c_str(), nullptr, 10);
                 if (index >= steps.size()) continue;
                 if (fields[0] == "B") {
                     current = index;
                     deadline = GetTickCount() + kStepLimitMs;
                 } else if (fields[0] == "R" && fields.size() >= 5) {
-                    Record(entries, steps[index], StepOutcome::Done, std::strtoul(fields[2].c_str(), nullptr, 16),
-                           fields[3] == "1", fields[4]);
+                    Record(entries, steps[index], StepOutcome::Done,
+                           std::strtoul(fields[2].c_str(), nullptr, 16), fields[3] == "1", fields[4]);
                     current = steps.size();
                     next = index + 1;
                 }
@@ -175,16 +183,18 @@ void ProbeEntries(std::vector<EntryFacts>& entries, const std::string& program) 
         steps.push_back({'L', i, 0, entry.destination});
         for (const ClassFact& fact : entry.classes) {
             bool seen = false;
-            for (const CreationFact& creation : entry.creations) seen = seen || lstrcmpiA(creation.clsid.c_str(), fact.clsid.c_str()) == 0;
+            for (const CreationFact& creation : entry.creations)
+                seen = seen || lstrcmpiA(creation.clsid.c_str(), fact.clsid.c_str()) == 0;
             if (seen) continue;
             steps.push_back({'C', i, entry.creations.size(), fact.clsid});
-            entry.creations.push_back(CreationFact{fact.clsid, StepOutcome::NotTried, 0, {}, false});
+            entry.creations.push_back(CreationFact{fact.clsid, StepOutcome::NotTried, 0, {}, false, false});
         }
     }
     for (std::size_t next = 0; next < steps.size();) {
         next = RunChild(program, steps, next, entries);
         // After a load that crashed or hung, its classes are not created: that would only crash again.
-        while (next < steps.size() && next > 0 && steps[next].kind == 'C' && steps[next].entry == steps[next - 1].entry &&
+        while (next < steps.size() && next > 0 && steps[next].kind == 'C' &&
+               steps[next].entry == steps[next - 1].entry &&
                entries[steps[next].entry].load.outcome != StepOutcome::Done) {
             ++next;
         }
@@ -196,7 +206,8 @@ namespace {
 void Say(const std::string& line) {
     const std::string text = line + "\n";
     DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written,
+              nullptr);
 }
 
 std::string Hex(unsigned long value) {
@@ -208,16 +219,20 @@ std::string Hex(unsigned long value) {
 constexpr char kBuiltinMark[] = "Wine builtin DLL";
 
 bool IsWineBuiltin(const void* module) {
-    return module != nullptr &&
-           std::memcmp(static_cast<const char*>(module) + sizeof(IMAGE_DOS_HEADER), kBuiltinMark, sizeof kBuiltinMark - 1) == 0;
+    return module != nullptr && std::memcmp(static_cast<const char*>(module) + sizeof(IMAGE_DOS_HEADER),
+                                            kBuiltinMark, sizeof kBuiltinMark - 1) == 0;
 }
 
+// The steps, up to the end line.
 std::string ReadAllInput() {
     std::string input;
-    char buffer[4096];
+    std::string buffer(4096, '\0');
     DWORD read = 0;
-    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &read, nullptr) && read > 0) {
-        input.append(buffer, read);
+    while (!input.starts_with("E\n") && input.find("\nE\n") == std::string::npos &&
+           ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer.data(), static_cast<DWORD>(buffer.size()), &read,
+                    nullptr) &&
+           read > 0) {
+        input.append(buffer.data(), read);
     }
     return input;
 }
@@ -255,8 +270,10 @@ int RunProbeChild() {
     if (ole.coInitialize != nullptr) ole.coInitialize(nullptr);
     const std::string input = ReadAllInput();
     std::size_t index = 0;
-    for (std::size_t from = 0, end; (end = input.find('\n', from)) != std::string::npos; from = end + 1, ++index) {
+    for (std::size_t from = 0, end; (end = input.find('\n', from)) != std::string::npos;
+         from = end + 1, ++index) {
         const std::string line = input.substr(from, end - from);
+        if (line == "E") break;
         if (line.size() < 2) continue;
         const std::string subject = line.substr(2);
         Say("B\t" + std::to_string(index));
@@ -264,12 +281,14 @@ int RunProbeChild() {
             const HMODULE module = LoadAsApplication(subject);
             const DWORD error = module == nullptr ? GetLastError() : 0;
             // Stays loaded, as an application keeps it; creation then uses this very module.
-            Say("R\t" + std::to_string(index) + "\t" + Hex(error) + "\t" + (IsWineBuiltin(module) ? "1" : "0") + "\t");
+            Say("R\t" + std::to_string(index) + "\t" + Hex(error) + "\t" +
+                (IsWineBuiltin(module) ? "1" : "0") + "\t");
         } else {
             std::wstring wide(subject.size() + 1, L'\0');
             MultiByteToWideChar(CP_ACP, 0, subject.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
             CLSID clsid{};
-            HRESULT result = ole.clsidFromString == nullptr ? E_FAIL : ole.clsidFromString(wide.c_str(), &clsid);
+            HRESULT result =
+                ole.clsidFromString == nullptr ? E_FAIL : ole.clsidFromString(wide.c_str(), &clsid);
             void* object = nullptr;
             if (SUCCEEDED(result)) {
                 result = ole.coCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kUnknown, &object);

@@ -1,6 +1,6 @@
 #include "check/Report.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <string_view>
 
 #include "check/ReportTexts.h"
@@ -51,6 +51,8 @@ Judgement Judge(const EntryFacts& entry) {
         return {Verdict::Problem, entry.packageHasFile ? texts::kAdviceMissing : texts::kAdviceNoPackageCopy};
     }
     if (Failed(entry.load.outcome)) return {Verdict::Problem, texts::kAdviceLoadCrashed};
+    // No child could be started or it ended before this entry: nothing is known of what applications get.
+    if (entry.load.outcome == StepOutcome::NotTried) return {Verdict::Attention, texts::kAdviceNotProbed};
     if (entry.load.outcome == StepOutcome::Done && entry.load.error != 0) {
         return {Verdict::Problem, LoadAdvice(entry.load.error)};
     }
@@ -96,13 +98,11 @@ struct LayerVersion {
 
 // Windows's own layer names and Wine's version names; the first whose name the setting's word begins with.
 constexpr LayerVersion kLayers[] = {
-    {"WIN95", {1, 4, 0}},       {"WIN98", {1, 4, 10}},     {"WINME", {1, 4, 90}},
-    {"NT4SP5", {2, 4, 0}},      {"NT40", {2, 4, 0}},       {"WIN2000", {2, 5, 0}},
-    {"WIN2K", {2, 5, 0}},       {"WINXP64", {2, 5, 2}},    {"WINXP", {2, 5, 1}},
-    {"WINSRV03", {2, 5, 2}},    {"WIN2003", {2, 5, 2}},    {"VISTA", {2, 6, 0}},
-    {"WINSRV08", {2, 6, 0}},    {"WIN2008R2", {2, 6, 1}},  {"WIN2008", {2, 6, 0}},
-    {"WIN7", {2, 6, 1}},        {"WIN8", {2, 6, 2}},       {"WIN81", {2, 6, 3}},
-    {"WIN10", {2, 10, 0}},
+    {"WIN95", {1, 4, 0}},    {"WIN98", {1, 4, 10}},    {"WINME", {1, 4, 90}},  {"NT4SP5", {2, 4, 0}},
+    {"NT40", {2, 4, 0}},     {"WIN2000", {2, 5, 0}},   {"WIN2K", {2, 5, 0}},   {"WINXP64", {2, 5, 2}},
+    {"WINXP", {2, 5, 1}},    {"WINSRV03", {2, 5, 2}},  {"WIN2003", {2, 5, 2}}, {"VISTA", {2, 6, 0}},
+    {"WINSRV08", {2, 6, 0}}, {"WIN2008R2", {2, 6, 1}}, {"WIN2008", {2, 6, 0}}, {"WIN7", {2, 6, 1}},
+    {"WIN8", {2, 6, 2}},     {"WIN81", {2, 6, 3}},     {"WIN10", {2, 10, 0}},
 };
 
 std::string Upper(std::string_view word) {
@@ -125,7 +125,8 @@ std::optional<repair::WindowsVersion> VersionOfCompatibilitySetting(const std::s
         // Longer names first where one begins another ("WIN81" before "WIN8", "WIN2008R2" before "WIN2008").
         const LayerVersion* best = nullptr;
         for (const LayerVersion& layer : kLayers) {
-            if (word.starts_with(layer.prefix) && (best == nullptr || layer.prefix.size() > best->prefix.size())) {
+            if (word.starts_with(layer.prefix) &&
+                (best == nullptr || layer.prefix.size() > best->prefix.size())) {
                 best = &layer;
             }
         }
@@ -135,16 +136,17 @@ std::optional<repair::WindowsVersion> VersionOfCompatibilitySetting(const std::s
 }
 
 std::string FormatVersion(FileVersion version) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", static_cast<unsigned>(version >> 48),
-                  static_cast<unsigned>((version >> 32) & 0xFFFF), static_cast<unsigned>((version >> 16) & 0xFFFF),
-                  static_cast<unsigned>(version & 0xFFFF));
-    return text;
+    return std::to_string(version >> 48) + "." + std::to_string((version >> 32) & 0xFFFF) + "." +
+           std::to_string((version >> 16) & 0xFFFF) + "." + std::to_string(version & 0xFFFF);
 }
 
-std::string FormatResult(long result) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(result) & 0xFFFFFFFFUL);
+std::string FormatResult(std::int32_t result) {
+    // Eight hexadecimal digits, as result codes are written; the C library's formatting would bring a
+    // large piece of its own into the program for this one use.
+    constexpr char kDigits[] = "0123456789ABCDEF";
+    const auto value = static_cast<std::uint32_t>(result);
+    std::string text = "0x00000000";
+    for (int i = 0; i < 8; ++i) text[9 - i] = kDigits[(value >> (4 * i)) & 0xF];
     return text;
 }
 
@@ -254,18 +256,22 @@ std::string CreationLine(const CreationFact& creation) {
         line += texts::kCreateFailed + FormatResult(creation.result);
     } else {
         line += texts::kCreated + creation.servedBy + texts::kCreatedBy;
+        if (creation.wineBuiltin) line += texts::kCountSeparator + std::string(texts::kWineBuiltin);
     }
     return line + kEnd;
 }
 
 std::string EntryBlock(std::size_t number, const EntryFacts& entry, const Judgement& judgement) {
-    std::string block = "[" + std::to_string(number) + "] " + entry.key + texts::kEntryArrow + entry.destination + kEnd;
+    std::string block =
+        "[" + std::to_string(number) + "] " + entry.key + texts::kEntryArrow + entry.destination + kEnd;
     block += texts::kVerdictLine + std::string(VerdictWord(judgement.verdict)) + texts::kAdviceSeparator +
              judgement.advice + kEnd;
     block += FileLine(entry);
     if (entry.file != FileState::Missing) {
-        block += texts::kSelfRegisterLine +
-                 std::string(entry.exportsRegisterServer ? texts::kExportsRegister : texts::kNoRegisterExport) + kEnd;
+        block +=
+            texts::kSelfRegisterLine +
+            std::string(entry.exportsRegisterServer ? texts::kExportsRegister : texts::kNoRegisterExport) +
+            kEnd;
     }
     block += ClassLines(entry, Scope::Machine);
     block += ClassLines(entry, Scope::User);
@@ -285,7 +291,8 @@ std::string ReportText(const SystemFacts& system, const std::vector<EntryFacts>&
               std::to_string(system.version.minor) + kEnd;
     report += texts::kTagLine + system.tag + kEnd;
     report += texts::kBitsLine + std::string(system.windows64 ? texts::kBits64 : texts::kBits32) + kEnd;
-    report += texts::kUserLine + system.user + (system.elevated ? texts::kElevated : texts::kNotElevated) + kEnd;
+    report +=
+        texts::kUserLine + system.user + (system.elevated ? texts::kElevated : texts::kNotElevated) + kEnd;
     report += texts::kCompatibilityLine +
               (system.compatibilitySetting.empty() ? std::string(texts::kNoCompatibility)
                                                    : system.compatibilitySetting) +

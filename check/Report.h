@@ -40,17 +40,18 @@ enum class StepOutcome { NotTried, Done, Crashed, Hung };
 
 struct LoadFact {
     StepOutcome outcome = StepOutcome::NotTried;
-    unsigned long error = 0;      // 0: loaded; else the system's error code
-    std::string missingLibrary;   // with error 126: an import that is found nowhere, when one is
-    bool wineBuiltin = false;     // the loaded module is Wine's own builtin code
+    unsigned long error = 0;     // 0: loaded; else the system's error code
+    std::string missingLibrary;  // with error 126: an import that is found nowhere, when one is
+    bool wineBuiltin = false;    // the loaded module is Wine's own builtin code
 };
 
 struct CreationFact {
     std::string clsid;
     StepOutcome outcome = StepOutcome::NotTried;
-    long result = 0;       // HRESULT
-    std::string servedBy;  // the module the object's code lies in
+    std::int32_t result = 0;  // HRESULT: negative for a failure
+    std::string servedBy;     // the module the object's code lies in
     bool servedByThisFile = false;
+    bool wineBuiltin = false;  // that module is Wine's own builtin code
 };
 
 struct EntryFacts {
@@ -99,7 +100,7 @@ std::optional<repair::WindowsVersion> VersionOfCompatibilitySetting(const std::s
 // "1.2.3.4".
 std::string FormatVersion(FileVersion version);
 // "0x80040154".
-std::string FormatResult(long result);
+std::string FormatResult(std::int32_t result);
 
 struct Counts {
     int ok = 0;

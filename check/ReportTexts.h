@@ -91,6 +91,7 @@ inline constexpr char kAdviceAccessDenied[] = "当前用户无权读取它：请
 inline constexpr char kAdviceLoadFailed[] = "无法载入：请用软件包中的副本替换它";
 inline constexpr char kAdviceLoadCrashed[] = "载入时崩溃或无响应：请用软件包中的副本替换它";
 inline constexpr char kAdviceCreateCrashed[] = "创建它的类时崩溃或无响应：请用软件包中的副本替换它";
+inline constexpr char kAdviceNotProbed[] = "未能检查载入和创建：请再运行一次检查";
 inline constexpr char kAdviceCreateFailed[] = "它的类无法创建：请再运行一次修复";
 inline constexpr char kAdviceShadowed[] = "按用户的注册遮住了本机的注册，指向另一个文件：请删除按用户的注册";
 inline constexpr char kAdviceOtherFile[] = "它的类注册到了另一个文件：请再运行一次修复";

@@ -16,8 +16,9 @@ HMODULE LoadSystemLibrary(const char* name) {
 
 template <class Function>
 void Find(HMODULE library, const char* name, Function& function) {
-    function = library == nullptr ? nullptr
-                                  : reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+    function = library == nullptr
+                   ? nullptr
+                   : reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
 }
 
 }  // namespace

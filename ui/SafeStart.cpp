@@ -135,7 +135,7 @@ void ShowRefusal(const wchar_t* suffix) {
     // take the system's files.
     CloseLibrarySearchPath();
 
-    repair::Win32Platform platform;
+    repair::Win32ReadingPlatform platform;
     const std::string program = platform.ModulePath();
     const std::string system = repair::SystemFolder();
     if (program.empty() || system.empty()) return;
