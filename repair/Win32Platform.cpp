@@ -59,9 +59,9 @@ std::string SystemFolder() {
     return (length == 0 || length >= sizeof buffer) ? std::string() : std::string(buffer, length);
 }
 
-Win32Platform::Win32Platform() : lead_(ThreadCodePageLeadBytes()) {}
+Win32ReadingPlatform::Win32ReadingPlatform() : lead_(ThreadCodePageLeadBytes()) {}
 
-std::string Win32Platform::EnvironmentValue(const std::string& name) {
+std::string Win32ReadingPlatform::EnvironmentValue(const std::string& name) {
     // The first call tells the size the value needs; a value may change between the calls, so retry.
     std::vector<char> buffer(256);
     for (;;) {
@@ -73,16 +73,12 @@ std::string Win32Platform::EnvironmentValue(const std::string& name) {
     }
 }
 
-bool Win32Platform::IsDirectory(const std::string& path) {
+bool Win32ReadingPlatform::IsDirectory(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool Win32Platform::MakeDirectory(const std::string& path) {
-    return CreateDirectoryA(path.c_str(), nullptr) != 0;
-}
-
-std::string Win32Platform::ModulePath() {
+std::string Win32ReadingPlatform::ModulePath() {
     // A path that does not fit is cut and reported as filling the whole buffer: with a terminator and
     // ERROR_INSUFFICIENT_BUFFER from Vista on, without either on XP.
     return ReadWholePath([](char* buffer, std::size_t size) -> std::size_t {
@@ -90,52 +86,24 @@ std::string Win32Platform::ModulePath() {
     });
 }
 
-std::string Win32Platform::ProfileKeyNames(const std::string& file, const std::string& section,
-                                           std::size_t bufferSize) {
+std::string Win32ReadingPlatform::ProfileKeyNames(const std::string& file, const std::string& section,
+                                                  std::size_t bufferSize) {
     std::vector<char> buffer(bufferSize + 2, '\0');
     const DWORD copied = GetPrivateProfileStringA(section.c_str(), nullptr, "", buffer.data(),
                                                   static_cast<DWORD>(bufferSize), file.c_str());
     return std::string(buffer.data(), std::min<std::size_t>(copied, bufferSize));
 }
 
-std::string Win32Platform::ProfileValue(const std::string& file, const std::string& section,
-                                        const std::string& key, std::size_t bufferSize) {
+std::string Win32ReadingPlatform::ProfileValue(const std::string& file, const std::string& section,
+                                               const std::string& key, std::size_t bufferSize) {
     std::vector<char> buffer(bufferSize + 1, '\0');
     GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buffer.data(), static_cast<DWORD>(bufferSize),
                              file.c_str());
     return std::string(buffer.data());
 }
 
-CopyResult Win32Platform::CopyFileNoReplace(const std::string& source, const std::string& destination) {
-    if (CopyFileA(source.c_str(), destination.c_str(), TRUE)) return CopyResult::Copied;
-    const DWORD error = GetLastError();
-    return (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) ? CopyResult::DestinationExists
-                                                                         : CopyResult::Failed;
-}
-
-std::string Win32Platform::SystemDirectory() {
+std::string Win32ReadingPlatform::SystemDirectory() {
     return SystemFolder();
-}
-
-bool Win32Platform::StartHidden(const std::string& program, const std::string& commandLine) {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    PROCESS_INFORMATION process{};
-    std::vector<char> mutableCommandLine(commandLine.begin(), commandLine.end());
-    mutableCommandLine.push_back('\0');
-    // Its own folder, not ours: a program started from Explorer has its own folder as its current one, and
-    // a library a started program looks for in its current folder must not be one planted beside us.
-    const std::string folder = text::DirectoryPart(program, lead_);
-    if (CreateProcessA(program.c_str(), mutableCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                       folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
-        // Nothing waits for the registration; it runs on by itself.
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-        return true;
-    }
-    return false;
 }
 
 }  // namespace repair

@@ -9,25 +9,37 @@
 
 namespace repair {
 
-class Win32Platform final : public Platform {
+// The reading operations alone: what a program that must change nothing (the check) uses. It makes no
+// folder, copies nothing and starts nothing; each such operation fails.
+class Win32ReadingPlatform : public Platform {
 public:
-    Win32Platform();
+    Win32ReadingPlatform();
 
     const text::LeadBytes& Lead() const override { return lead_; }
     std::string EnvironmentValue(const std::string& name) override;
     bool IsDirectory(const std::string& path) override;
-    bool MakeDirectory(const std::string& path) override;
+    bool MakeDirectory(const std::string&) override { return false; }
     std::string ModulePath() override;
     std::string ProfileKeyNames(const std::string& file, const std::string& section,
                                 std::size_t bufferSize) override;
     std::string ProfileValue(const std::string& file, const std::string& section, const std::string& key,
                              std::size_t bufferSize) override;
-    CopyResult CopyFileNoReplace(const std::string& source, const std::string& destination) override;
+    CopyResult CopyFileNoReplace(const std::string&, const std::string&) override {
+        return CopyResult::Failed;
+    }
     std::string SystemDirectory() override;
-    bool StartHidden(const std::string& program, const std::string& commandLine) override;
+    bool StartHidden(const std::string&, const std::string&) override { return false; }
 
-private:
+protected:
     text::LeadBytes lead_;
+};
+
+// The repair's platform: the reading operations and those that change the system.
+class Win32Platform final : public Win32ReadingPlatform {
+public:
+    bool MakeDirectory(const std::string& path) override;
+    CopyResult CopyFileNoReplace(const std::string& source, const std::string& destination) override;
+    bool StartHidden(const std::string& program, const std::string& commandLine) override;
 };
 
 // Lead bytes of the ANSI code page of the thread's locale; every byte single on a system without

@@ -37,6 +37,33 @@ bool SetValue(HKEY root, const std::string& key, const char* name, const std::st
     return status == ERROR_SUCCESS;
 }
 
+#ifdef COMPONENT_FAULT_SWITCH
+// The fault asked for beside the module, if any: the first bytes of "<module>.fault".
+std::string FaultAsked() {
+    char module[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameA(g_module, module, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return {};
+    const std::string path = std::string(module, length) + ".fault";
+    const HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    char bytes[8] = {};
+    DWORD read = 0;
+    ReadFile(file, bytes, sizeof bytes - 1, &read, nullptr);
+    CloseHandle(file);
+    return std::string(bytes, read);
+}
+
+void FailAsAsked() {
+    const std::string fault = FaultAsked();
+    if (fault.rfind("crash", 0) == 0) {
+        // cppcheck-suppress nullPointer ; the access violation a broken component causes, on purpose
+        *static_cast<volatile int*>(nullptr) = 1;
+    }
+    if (fault.rfind("hang", 0) == 0) Sleep(INFINITE);
+}
+#endif
+
 class Object final : public IUnknown {
 public:
     Object() { ++g_objects; }
@@ -75,6 +102,9 @@ public:
         if (!out) return E_POINTER;
         *out = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
+#ifdef COMPONENT_FAULT_SWITCH
+        FailAsAsked();
+#endif
         Object* object = new Object;
         const HRESULT result = object->QueryInterface(iid, out);
         object->Release();

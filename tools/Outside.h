@@ -304,6 +304,18 @@ inline std::wstring TextOf(HWND window) {
     return std::wstring(text, std::min<DWORD_PTR>(copied, 2047));
 }
 
+// The whole text by WM_GETTEXT, however long (a report, a message).
+inline std::wstring WholeTextOf(HWND window) {
+    DWORD_PTR length = 0;
+    SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 10000, &length);
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL,
+                        10000, &copied);
+    text.resize(std::min<std::size_t>(copied, length));
+    return text;
+}
+
 // A search of windows of one class: those of one process, or the children of one window. The callbacks
 // are the system's (stdcall in a 32-bit program), hence named functions rather than lambdas.
 struct WindowSearch {

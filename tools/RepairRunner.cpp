@@ -5,6 +5,10 @@
 // too, or have been given two minutes. When a file named `stop` appears in SCREENSHOT_FOLDER (scripts/run
 // was interrupted), it ends the program and the programs it started at once and exits with 130.
 //   RepairRunner.exe PROGRAM.exe SCREENSHOT_FOLDER [--dismiss]
+//   RepairRunner.exe --check MdacCheck.exe SCREENSHOT_FOLDER REPORT_FILE
+// With --check it runs the companion check in its window instead: has a picture taken of it, writes the
+// report the window shows to REPORT_FILE (UTF-8), closes it, and exits with the check's exit code (2 when it
+// showed no window or did not end).
 // A 64-bit Windows program: it starts at once under Wine, whatever the program under watch costs.
 #include "Outside.h"
 
@@ -136,11 +140,41 @@ HWND WaitForWindow(const PROCESS_INFORMATION& process, const std::vector<std::ws
     return found;
 }
 
+int RunCheck(const std::wstring& check, const std::wstring& pictures, const std::wstring& reportFile) {
+    CreateDirectoryW(pictures.c_str(), nullptr);
+    PROCESS_INFORMATION process{};
+    if (!StartProcess(process, check, L"", Parent(check))) {
+        std::fprintf(stderr, "runner: cannot start the check (error %lu)\n", GetLastError());
+        return 2;
+    }
+    // The window shows once every entry has been looked at, a component that hangs included.
+    std::wstring which;
+    HWND form = WaitForWindow(process, {L"TCheckForm"}, kRunTimeout, &which);
+    if (form) {
+        Pause(1s);  // let it paint
+        const std::vector<HWND> report = ChildrenOf(form, L"Edit");
+        WriteBytes(reportFile, report.empty() ? std::string() : Utf8(WholeTextOf(report.front())));
+        TakePicture(pictures, L"3-check-window");
+        PostMessageW(form, WM_CLOSE, 0, 0);
+    }
+    const std::optional<DWORD> exitCode = ProcessExitCode(process, kStartedTimeout);
+    EndProcess(process, 2);
+    if (!form || !exitCode) {
+        std::fprintf(stderr, "runner: the check %s\n", form ? "did not end" : "showed no window");
+        return 2;
+    }
+    Say("runner: the check ended with exit code " + std::to_string(*exitCode));
+    return static_cast<int>(*exitCode);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 5 && lstrcmpW(argv[1], L"--check") == 0) return RunCheck(argv[2], argv[3], argv[4]);
     if (argc < 3) {
-        std::fprintf(stderr, "usage: RepairRunner PROGRAM.exe SCREENSHOT_FOLDER [--dismiss]\n");
+        std::fprintf(stderr,
+                     "usage: RepairRunner PROGRAM.exe SCREENSHOT_FOLDER [--dismiss]\n"
+                     "       RepairRunner --check MdacCheck.exe SCREENSHOT_FOLDER REPORT_FILE\n");
         return 2;
     }
     const std::wstring program = argv[1];

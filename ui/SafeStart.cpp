@@ -191,7 +191,7 @@ void ShowRefusal(const wchar_t* suffix) {
     // take the system's files.
     CloseLibrarySearchPath();
 
-    repair::Win32Platform platform;
+    repair::Win32ReadingPlatform platform;
     const std::string program = platform.ModulePath();
     const std::string system = repair::SystemFolder();
     if (program.empty() || system.empty()) return;
@@ -221,10 +221,11 @@ void ShowRefusal(const wchar_t* suffix) {
 
 }  // namespace
 
-bool RefusedForRedirection() {
+bool RefusedForRedirection(bool tellUser) {
     const Redirection redirection = RedirectionBesideProgram();
     if (redirection.unchecked) return true;
     if (redirection.found == nullptr) return false;
+    if (!tellUser) return true;
     // Under an external manifest in force, a library the box's context does not name is looked up in that
     // manifest's context, which may name it a file beside the program: no box then.
     if (!redirection.externalManifest || !ExternalManifestCanBeInForce()) ShowRefusal(redirection.found);

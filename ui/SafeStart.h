@@ -7,9 +7,9 @@ namespace ui {
 
 // True when a file that redirects the system's loader ("<program>.local", "<program>.manifest") lies
 // beside the program, or when that cannot be told (the program's own path or the folder cannot be read):
-// the refusal has been said where that is safe, and the program is to end at once with exit code 1,
-// having loaded nothing.
-bool RefusedForRedirection();
+// the refusal has been said where that is safe (unless `tellUser` is false: a program run by a script says
+// it its own way), and the program is to end at once, having loaded nothing.
+bool RefusedForRedirection(bool tellUser = true);
 
 // Keeps the library search to the system folder and loads by full path the libraries system code later
 // loads by name.

@@ -3,6 +3,7 @@
 // the registrations started and the exit code.
 //
 //   e2e_driver <scenario> <MdacRepair.exe> <regsvr32 stand-in.exe>
+//   e2e_driver check_window <MdacCheck.exe> <regsvr32 stand-in.exe>   (the companion check's window)
 //   e2e_driver --install-regsvr <regsvr32 stand-in.exe>    (fixture: put the stand-in in place)
 //   e2e_driver --restore-regsvr                             (fixture: put the system's regsvr32 back)
 //
@@ -10,6 +11,7 @@
 // folders, gives the program its own shared folder and registration log, and so runs beside the others.
 // A 64-bit program: it starts at once under Wine, while the 32-bit program under test takes most of a
 // minute, so every wait here is generous and every countdown is timed from the window's appearance.
+#include "check/ReportTexts.h"
 #include "tools/Outside.h"
 
 #include <windows.h>
@@ -330,6 +332,9 @@ struct Setup {
     std::wstring redirection;               // ".local" (a folder) or ".manifest" after the program's name
     std::wstring tag;                       // TagAndList: the tag Label1 shows for that version
     bool w7List = false;                    // TagAndList: the tag takes the "w7" list, not the "xp" one
+
+    // The name the copy under test is given, before ".<scenario>.exe".
+    std::wstring programName = L"MdacRepair";
 };
 
 struct Run {
@@ -397,9 +402,9 @@ Run Prepare(const std::wstring& name, const Setup& setup, const std::wstring& pr
 
     // Wine takes the version it reports from the program file's name, so every scenario names its copy
     // apart; the title still reads "Mdacrepair", everything from the first "." being cut off.
-    run.program = run.root + L"\\MdacRepair." + name + L".exe";
+    run.program = run.root + L"\\" + setup.programName + L"." + name + L".exe";
     CopyOrFail(programUnderTest, run.program);
-    SetReportedVersion(L"MdacRepair." + name + L".exe", setup.version);
+    SetReportedVersion(setup.programName + L"." + name + L".exe", setup.version);
 
     LayOutFolder(run.root + L"\\", L"xp", setup.xpEntries, setup.xp, setup.leftOut);
     LayOutFolder(run.root + L"\\", L"w7", kW7Entries, setup.w7, setup.leftOut);
@@ -1106,6 +1111,64 @@ void RedirectionRefused(Run& run) {
     }
 }
 
+// The companion check's window over the unrepaired package: the report as read-only text, a picture of it,
+// and its copy button, which puts that very text on the clipboard. Closed, it ends with exit code 1 (the
+// entries are not there).
+void CheckWindow(Run& run) {
+    const std::wstring caption = FromUtf8(check::texts::kTitle);
+    HWND form = nullptr;
+    WaitUntil(
+        [&] {
+            return (form = ShownWindowOf(run.process.dwProcessId, L"TCheckForm")) != nullptr || Exited(run);
+        },
+        kStartTimeout);
+    Require(form != nullptr,
+            "the check's window appears" +
+                (Exited(run) ? " (it ended with code " + std::to_string(ExitCode(run)) + ")" : ""));
+    Expect(TextOf(form) == caption, "its caption reads " + Shown(TextOf(form)));
+    WaitUntil(
+        [&] { return ChildrenOf(form, L"Edit").size() == 1 && ChildrenOf(form, L"Button").size() == 1; },
+        kStepTimeout);
+    const HWND memo = OneChild(form, L"Edit", "the report");
+    const HWND button = OneChild(form, L"Button", "the copy button");
+    Expect(TextOf(button) == FromUtf8(check::texts::kCopyButton),
+           "the button reads " + Shown(TextOf(button)));
+    const LONG style = GetWindowLongW(memo, GWL_STYLE);
+    Expect((style & ES_READONLY) && (style & ES_MULTILINE), "the report is multi-line read-only text");
+
+    const std::wstring report = WholeTextOf(memo);
+    Expect(report.rfind(FromUtf8(check::texts::kHeading), 0) == 0 &&
+               report.find(L"[1] msado15.dll" + FromUtf8(check::texts::kEntryArrow)) != std::wstring::npos &&
+               report.find(FromUtf8(check::texts::kCountsLine)) != std::wstring::npos,
+           "the report has its heading, the first entry and the counts (" + std::to_string(report.size()) +
+               " characters)");
+    Expect(ScreenshotInk(run, form, memo, L"check-window") > 500,
+           "the report's text is drawn in the picture");
+
+    // The clipboard is emptied first, so that what it holds afterwards was put there by the button.
+    Require(OpenClipboard(nullptr) && EmptyClipboard() && CloseClipboard(), "the clipboard is emptied");
+    Press(button);
+    std::wstring copied;
+    WaitUntil(
+        [&] {
+            if (!OpenClipboard(nullptr)) return false;
+            if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+                if (const auto* text = static_cast<const wchar_t*>(GlobalLock(data))) {
+                    copied = text;
+                    GlobalUnlock(data);
+                }
+            }
+            CloseClipboard();
+            return !copied.empty();
+        },
+        kStepTimeout, 100ms);
+    Expect(copied == report, "the button puts the report on the clipboard (" + std::to_string(copied.size()) +
+                                 " characters, the report has " + std::to_string(report.size()) + ")");
+
+    PostMessageW(form, WM_CLOSE, 0, 0);
+    ExpectExit(run, 1);
+}
+
 struct Scenario {
     const char* name;
     Setup setup;
@@ -1147,6 +1210,8 @@ std::vector<Scenario> Scenarios() {
     manifest.redirection = L".manifest";
     Setup manifestW7 = manifest;
     manifestW7.version = L"win7";
+    Setup check;
+    check.programName = L"MdacCheck";
     const auto tagged = [](const wchar_t* version, const wchar_t* tag) {
         Setup setup;
         setup.version = version;
@@ -1171,6 +1236,7 @@ std::vector<Scenario> Scenarios() {
         {"local_folder", local, RedirectionRefused},
         {"own_manifest", manifest, RedirectionRefused},
         {"own_manifest_w7", manifestW7, RedirectionRefused},
+        {"check_window", check, CheckWindow},
     };
 }
 
@@ -1218,16 +1284,6 @@ std::wstring FullPath(const std::wstring& path) {
 }
 
 // The whole text of a window, however long (WM_GETTEXT of its length).
-std::wstring WholeTextOf(HWND window) {
-    const auto length = static_cast<std::size_t>(Ask(window, WM_GETTEXTLENGTH));
-    std::wstring text(length + 1, L'\0');
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL,
-                        10000, &copied);
-    text.resize(std::min<std::size_t>(copied, length));
-    return text;
-}
-
 struct Package {
     std::wstring root;    // C:\e2e\<case>: everything of the case lies below it
     std::wstring folder;  // the program's folder, with "xp" in it

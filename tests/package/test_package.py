@@ -4,6 +4,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import zipfile
 
 PACKAGE = pathlib.Path(__file__).resolve().parents[2] / "scripts" / "package"
 SOUND = "[文件列表]\r\na.dll=路径\\ado\\a.dll\r\nsub\\b.dll=D:\\x\\b.dll\r\n"
@@ -17,6 +18,7 @@ class PackageTest(unittest.TestCase):
         (self.root / "components" / "a.dll").write_bytes(b"A")
         (self.root / "components" / "sub" / "b.dll").write_bytes(b"B")
         (self.root / "MdacRepair.exe").write_bytes(b"MZ")
+        (self.root / "MdacCheck.exe").write_bytes(b"MZ check")
 
     def tearDown(self):
         self.folder.cleanup()
@@ -26,6 +28,7 @@ class PackageTest(unittest.TestCase):
         (self.root / "w7.ini").write_bytes(w7_bytes if w7_bytes is not None else SOUND.encode("gbk"))
         return subprocess.run(
             [sys.executable, str(PACKAGE), "--program", str(self.root / "MdacRepair.exe"),
+             "--check", str(self.root / "MdacCheck.exe"),
              "--components", str(self.root / "components"), "--xp", str(self.root / "xp.ini"),
              "--w7", str(self.root / "w7.ini"), "--out", str(self.root / "out")],
             capture_output=True, text=True)
@@ -35,11 +38,13 @@ class PackageTest(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stderr)
         release = self.root / "out" / "MdacRepair"
         self.assertEqual((release / "MdacRepair.exe").read_bytes(), b"MZ")
+        self.assertEqual((release / "MdacCheck.exe").read_bytes(), b"MZ check")
         for version in ("xp", "w7"):
             self.assertEqual((release / version / "文件列表.ini").read_bytes(), SOUND.encode("gbk"))
             self.assertEqual((release / version / "a.dll").read_bytes(), b"A")
             self.assertEqual((release / version / "sub" / "b.dll").read_bytes(), b"B")
-        self.assertTrue((self.root / "out" / "MdacRepair.zip").is_file())
+        with zipfile.ZipFile(self.root / "out" / "MdacRepair.zip") as zipped:
+            self.assertIn("MdacRepair/MdacCheck.exe", zipped.namelist())
 
     def test_broken_lists_are_refused_with_their_problem(self):
         cases = [

@@ -36,8 +36,16 @@ per run below; each row has a prefix of its own.
                   step fails after its first change (a --plant file that does not exist) leaves the prefix as
                   it was. A run sent SIGTERM while the program's window shows ends it: Wine's copy is back,
                   and nothing of the run is left in drive C:.
+  check           the companion check MdacCheck.exe on one prefix repaired with a package of seven components:
+                  after the repair every entry is ok (exit code 0, as scripts/run reports it); then each entry is
+                  broken in its own way, side by side (its class's registration deleted, an older version put
+                  over it, a library it needs removed, its class factory made to crash, made to hang, its class
+                  registered to another copy, a per-user registration shadowing the machine's): one start of
+                  the check with /report names each with its verdict and advice (exit code 1); with the list
+                  gone it cannot check (exit code 2).
+  Every run of scripts/run also shows the check's window (a picture) and its report, with a block per entry.
 
-    test_main_job.py --build WIN32_BUILD_FOLDER --row winxp|win7|own_package|own_package_win32|broken_package
+    test_main_job.py --build WIN32_BUILD_FOLDER --row winxp|win7|own_package|own_package_win32|broken_package|check
 """
 import argparse
 import hashlib
@@ -246,8 +254,11 @@ def check_repair(build, prefix, arguments, folder, listed, others, run_name):
     check("the program ended with exit code 0" in report, f"{run_name}: the program ended normally")
     pictures = re.search(r"^screenshots: (.*)$", report, re.M)
     check(pictures is not None and {p.name for p in pathlib.Path(pictures.group(1)).glob("*.png")}
-          == {"1-main-window.png", "2-completion-message.png"},
-          f"{run_name}: pictures of the main window and of the completion message were saved")
+          == {"1-main-window.png", "2-completion-message.png", "3-check-window.png"},
+          f"{run_name}: pictures of the main window, the completion message and the check's window were saved")
+    checked, checked_report = check_of_run(report)
+    check(checked is not None and all(f"] {entry} → " in checked_report for entry, *_ in listed),
+          f"{run_name}: the check's report (exit code {checked}) has a block for each entry")
 
     wow64 = run_report.is_wow64(prefix)
     servers32 = registry_servers(prefix, class_view(prefix))
@@ -413,7 +424,9 @@ def own_package_row(build, scratch, arch):
                                           str(build / "tests" / "e2e" / OWN_LIBRARY)], "w7", listed, others, name)
     took = time.monotonic() - started
     running = wine_processes(prefix, "Sleeper.exe")
-    check(running and sleeper.poll() is None and took < 240,
+    # Minutes, not forever: a run that waited for the user's program would never return. The bound leaves
+    # room for the check's start after the repair on a busy machine (about 135 s alone, up to 270 s seen).
+    check(running and sleeper.poll() is None and took < 360,
           f"{name}: the user's program still runs after scripts/run, which returned in {took:.0f} s")
     check("other programs keep the prefix's Wine session open; they are left running" in report,
           f"{name}: the run says that other programs keep Wine's session open and leaves them running")
@@ -573,11 +586,165 @@ def broken_package_row(build, scratch):
     check(sorted(p.name for p in not_prefix.iterdir()) == files_before, "not a prefix: the folder is unchanged")
 
 
+def report_texts():
+    """The check's report texts (name -> text), from the one header the program takes them from."""
+    header = (ROOT / "check" / "ReportTexts.h").read_text(encoding="utf-8")
+    return dict(re.findall(r'inline constexpr char (k\w+)\[\] = "((?:[^"\\]|\\.)*)";', header))
+
+
+# The check row's package: entry, component (a build file below the build folder), destination. Each is
+# broken in its own way after the repair; BREAKS says how, and what the check must then say of it.
+CHECK_W7 = [("甲.dll", "sample/components/mdacado.dll", "路径\\ado\\甲.dll"),
+            ("乙.dll", "sample/components/mdacrds.dll", "路径\\msadc\\乙.dll"),
+            ("丙.dll", "tests/e2e/e2e_dependent.dll", "路径\\ole db\\丙.dll"),
+            ("丁.dll", "tests/e2e/e2e_fault_a.dll", "路径\\ado\\丁.dll"),
+            ("戊.dll", "tests/e2e/e2e_fault_b.dll", "路径\\msadc\\戊.dll"),
+            ("己.dll", "sample/components/mdacw7.dll", "路径\\ole db\\己.dll"),
+            ("庚.dll", "sample/components/数据访问.dll", "路径\\ado\\庚.dll")]
+# entry -> (what is done to it, verdict, advice, a fact line (label, text) the report must hold for it)
+CHECK_BREAKS = {
+    "甲.dll": ("its class's registration deleted", "kProblem", "kAdviceNotRegistered", None),
+    "乙.dll": ("an older version put over it", "kAttention", "kAdviceOlder", ("kFileLine", "kOlder")),
+    "丙.dll": ("a library it needs removed", "kProblem", "kAdviceMissingLibrary",
+              ("kLoadLine", "kLoadMissingLibrary")),
+    "丁.dll": ("its class factory crashes", "kProblem", "kAdviceCreateCrashed", ("kCreateLine", "kCrashed")),
+    "戊.dll": ("its class factory hangs", "kProblem", "kAdviceCreateCrashed", ("kCreateLine", "kHung")),
+    "己.dll": ("its class registered to another copy", "kProblem", "kAdviceOtherFile", ("kOtherCopyLine", None)),
+    "庚.dll": ("a per-user registration shadows the machine's", "kProblem", "kAdviceShadowed",
+              ("kShadowLine", None)),
+}
+
+
+def check_of_run(report):
+    """The exit code and the report of the check scripts/run ran after the repair (None, "" without one)."""
+    match = re.search(r"^MdacCheck\.exe's report \(exit code (\d+)[^\n]*\n((?:  .*\n?|\n)*)", report, re.M)
+    if not match:
+        return None, ""
+    return int(match.group(1)), "\n".join(line[2:] for line in match.group(2).splitlines())
+
+
+def run_check(prefix, program, report_name):
+    """One start of the check with /report: its exit code and the report (code page 936) as text."""
+    report = program.parent / report_name
+    result = subprocess.run([str(ROOT / "scripts" / "wine-run"), "--prefix", str(prefix),
+                             "C:\\" + str(program.relative_to(prefix / "drive_c")).replace("/", "\\"), "/report",
+                             "C:\\" + str(report.relative_to(prefix / "drive_c")).replace("/", "\\")],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=900)
+    text = report.read_bytes().decode("gbk", errors="replace") if report.is_file() else ""
+    print(f"  the check's report, exit code {result.returncode}:")
+    print("\n".join("    | " + line for line in text.splitlines()), flush=True)
+    return result.returncode, text
+
+
+def entry_blocks(report, texts):
+    """Entry key -> the lines of its block in the report ("[N] KEY → DESTINATION" and what follows)."""
+    blocks, current = {}, None
+    for line in report.splitlines():
+        match = re.match(r"^\[\d+\] (.*?)" + re.escape(texts["kEntryArrow"]), line)
+        if match:
+            current = blocks[match.group(1)] = []
+        elif not line.startswith(" "):
+            current = None
+        if current is not None:
+            current.append(line)
+    return blocks
+
+
+def verdict_of(block, texts):
+    """(verdict word, advice) of an entry's block."""
+    for line in block:
+        if line.startswith(texts["kVerdictLine"]):
+            verdict, _, advice = line[len(texts["kVerdictLine"]):].partition(texts["kAdviceSeparator"])
+            return verdict.strip(), advice.strip()
+    return None
+
+
+def check_row(build, scratch):
+    components = scratch / "components"
+    components.mkdir()
+    lists = {"xp": OWN_XP, "w7": []}
+    shutil.copyfile(build / "sample" / "components" / OWN_XP[0][1], components / OWN_XP[0][1])
+    for entry, built, destination in CHECK_W7:
+        shutil.copyfile(build / built, components / entry)
+        lists["w7"].append((entry, entry, destination))
+    package = scratch / "package"
+    lay_out_package(package, lists)
+    prefix = scratch / "prefix"
+    wine(prefix, "--prepare")
+    shared = wine_prefix.shared_folder(prefix)
+
+    def installed(entry):
+        return installed_path(prefix, dict((e, d) for e, _, d in CHECK_W7)[entry].replace("路径\\", ""))
+
+    # The component that imports a library of its own finds it beside its destination.
+    installed("丙.dll").parent.mkdir(parents=True, exist_ok=True)
+    shutil.copyfile(build / "tests" / "e2e" / OWN_LIBRARY, installed("丙.dll").parent / OWN_LIBRARY)
+
+    print("the check after a repair with a package of seven components")
+    status, main_report = run_main_job(build, prefix, "--package", str(package), "--windows", "win7")
+    check(status == 0, f"check: the repair exits 0 (got {status})")
+    # The check ships beside the program, with the same folders; it is shown the version the repair was.
+    release = prefix / "drive_c" / "检查"
+    shutil.copytree(package, release)
+    program = release / "MdacCheck.exe"
+    shutil.copyfile(build / "MdacCheck.exe", program)
+    texts = report_texts()
+
+    # scripts/run has run the check after the repair.
+    status, report = check_of_run(main_report)
+    check(status == 0, f"check, after the repair: exit code 0 (got {status})")
+    check(texts["kListLine"] in report and "w7\\文件列表.ini" in report,
+          "check, after the repair: the report names the w7 list, which the repair used")
+    blocks = entry_blocks(report, texts)
+    for entry, _, _ in CHECK_W7:
+        found = verdict_of(blocks.get(entry, []), texts)
+        check(found == (texts["kOk"], texts["kAdviceOk"]), f"check, after the repair: {entry} is ok (found {found})")
+
+    # Each entry broken in its own way.
+    classes = sample_classes()
+    view = "HKLM\\Software\\Classes\\CLSID\\"
+    wine(prefix, "reg", "delete", view + classes["mdacado.dll"], "/reg:32", "/f")
+    shutil.copyfile(build / "tests" / "e2e" / "older" / "mdacrds.dll", installed("乙.dll"))
+    (installed("丙.dll").parent / OWN_LIBRARY).unlink()
+    installed("丁.dll").with_name("丁.dll.fault").write_bytes(b"crash")
+    installed("戊.dll").with_name("戊.dll.fault").write_bytes(b"hang")
+    elsewhere = prefix / "drive_c" / "另一处"
+    elsewhere.mkdir()
+    shutil.copyfile(installed("己.dll"), elsewhere / "己.dll")
+    wine(prefix, "reg", "add", view + classes["mdacw7.dll"] + "\\InprocServer32", "/ve", "/d", "C:\\另一处\\己.dll",
+         "/reg:32", "/f")
+    shutil.copyfile(installed("庚.dll"), elsewhere / "庚.dll")
+    wine(prefix, "reg", "add", "HKCU\\Software\\Classes\\CLSID\\" + classes["数据访问.dll"] + "\\InprocServer32",
+         "/ve", "/d", "C:\\另一处\\庚.dll", "/reg:32", "/f")
+
+    status, report = run_check(prefix, program, "broken.txt")
+    check(status == 1, f"check, each entry broken: exit code 1 (got {status})")
+    blocks = entry_blocks(report, texts)
+    for entry, (how, verdict, advice, fact) in CHECK_BREAKS.items():
+        block = blocks.get(entry, [])
+        found = verdict_of(block, texts)
+        check(found == (texts[verdict], texts[advice]),
+              f"check, {how}: {entry} is judged {texts[verdict]}, {texts[advice]} (found {found})")
+        if fact:
+            label, words = fact
+            check(any(line.startswith(texts[label]) and (words is None or texts[words] in line) for line in block),
+                  f"check, {how}: {entry}'s block has a line {texts[label].strip()}"
+                  + (f" saying {texts[words]}" if words else ""))
+    check(re.search("^" + re.escape(texts["kCountsLine"]) + r"\s*7" + re.escape(texts["kEntries"]), report, re.M)
+          is not None, "check, each entry broken: the counts name seven entries")
+
+    (release / "w7" / "文件列表.ini").unlink()
+    status, report = run_check(prefix, program, "no-list.txt")
+    check(status == 2, f"check, the list gone: exit code 2 (got {status})")
+    check(texts["kCouldNotCheck"] in report and texts["kNoList"] in report,
+          "check, the list gone: the report says it could not check, for want of the list")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True, type=pathlib.Path)
     parser.add_argument("--row", required=True,
-                        choices=["winxp", "win7", "own_package", "own_package_win32", "broken_package"])
+                        choices=["winxp", "win7", "own_package", "own_package_win32", "broken_package", "check"])
     arguments = parser.parse_args()
     build, row = arguments.build.resolve(), arguments.row
     scratch = build / "main-job" / row
@@ -588,6 +755,8 @@ def main():
         sample_row(build, scratch, row)
     elif row.startswith("own_package"):
         own_package_row(build, scratch, "win32" if row.endswith("win32") else None)
+    elif row == "check":
+        check_row(build, scratch)
     else:
         broken_package_row(build, scratch)
 
