@@ -355,9 +355,10 @@ def own_package_row(build, scratch, arch):
     system32 = "syswow64" if run_report.is_wow64(prefix) else "system32"
     expanded = ("%CommonProgramFiles%\\System\\" + below + "\0").encode("utf-16-le")
     settings = scratch / "settings-before.reg"
+    classes_key = class_view(prefix).replace("\\" * 4, "\\")  # the key itself, not a pattern of it
     settings.write_text("\r\n".join([
         "Windows Registry Editor Version 5.00", "",
-        f"[HKEY_LOCAL_MACHINE\\{class_view(prefix).replace(chr(92) * 4, chr(92))}\\{EXPANDED_CLASS}\\InprocServer32]",
+        f"[HKEY_LOCAL_MACHINE\\{classes_key}\\{EXPANDED_CLASS}\\InprocServer32]",
         "@=hex(2):" + ",".join(f"{byte:02x}" for byte in expanded), "",
         "[HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides]", f'"{WINE_BUILTIN_OF_PACKAGE}"=""', ""]),
         encoding="utf-16")
@@ -367,9 +368,11 @@ def own_package_row(build, scratch, arch):
     check(servers.get(classes[component], "").lower() == (shared + "\\" + below).lower(),
           f"{name}: {entry} was there and registered before the run")
     check(servers.get(EXPANDED_CLASS) == "%CommonProgramFiles%\\System\\" + below,
-          f"{name}: a class names {entry} through a variable before the run (found {servers.get(EXPANDED_CLASS)!r})")
+          f"{name}: a class names {entry} through a variable before the run "
+          f"(found {servers.get(EXPANDED_CLASS)!r})")
     overrides_before = overrides(prefix)
-    check(overrides_before.get(WINE_BUILTIN_OF_PACKAGE) == "", f"{name}: {WINE_BUILTIN_OF_PACKAGE} is disabled before the run")
+    check(overrides_before.get(WINE_BUILTIN_OF_PACKAGE) == "",
+          f"{name}: {WINE_BUILTIN_OF_PACKAGE} is disabled before the run")
     lines_before = override_lines(prefix)
     # Wine put its own copy of the DLL at the destination of the file under its name.
     wines_copy = shared + "\\" + OWN_W7[-1][2].replace("路径\\", "")
@@ -427,7 +430,7 @@ def own_package_row(build, scratch, arch):
           f"{name}: Wine's copy at {wines_copy}, and no other, is told set aside")
     check(run_report.host_path(prefix, wines_own).read_bytes() == wines_own_bytes,
           f"{name}: {wines_own} is left as it was")
-    # The user's program keeps the session open until the undo is done: no new session starts meanwhile.
+    # The user's program keeps the session open until the undo is done; the row ends it afterwards.
     probed = wine(prefix, str(build / "tools" / "LoadProbe.exe"), wines_own, session_ends=False)
     check(f"code\tbuiltin\t{wines_own}" in probed, f"{name}: {wines_own}, not the package's, loads as Wine's builtin")
 
