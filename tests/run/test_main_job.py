@@ -144,13 +144,40 @@ def registry_servers(prefix, view_key):
     return {clsid: named.get("@", "") for clsid, named in values.items()}
 
 
-def wine(prefix, *command, arch=None):
-    """A Windows program in the prefix (made, when new, of that WINEARCH), then the prefix's registry written
-    out (its server ends); the program's output."""
+def end_session(prefix, since):
+    """Waits for the prefix's Wine session to end, which writes the registry into its files. Where 32-bit
+    programs run under qemu, the boot program Wine starts with a new 32-bit session now and then never ends,
+    and keeps the session open for good once every program of ours has ended: then, as soon as the server has
+    written the registry after `since` (it does so every 30 seconds while changes are pending), or after 40
+    seconds when nothing was left to write, the session is ended (the prefix is the row's own)."""
+    env = dict(os.environ, WINEPREFIX=str(prefix))
+    started = time.monotonic()
+    while True:
+        try:
+            subprocess.run(["wineserver", "-w"], env=env, timeout=5)
+            return
+        except subprocess.TimeoutExpired:
+            pass
+        waited = time.monotonic() - started
+        written = any(path.is_file() and path.stat().st_mtime > since
+                      for path in (prefix / name for name in ("system.reg", "user.reg", "userdef.reg")))
+        if waited >= 10 and (written or waited >= 40):
+            time.sleep(1)  # the registry's files are written one after another
+            print(f"  (Wine's session of {prefix.name} still open {waited:.0f} s after our last program; ended)")
+            subprocess.run(["wineserver", "-k"], env=env, timeout=60)
+            subprocess.run(["wineserver", "-w"], env=env, timeout=60)
+            return
+
+
+def wine(prefix, *command, arch=None, session_ends=True):
+    """A Windows program in the prefix (made, when new, of that WINEARCH), then, unless another program keeps
+    the session open (session_ends=False), the prefix's registry written out (its server ends); the program's
+    output."""
     env = dict(os.environ, **({"WINEARCH": arch} if arch else {}))
     result = subprocess.run([str(ROOT / "scripts" / "wine-run"), "--prefix", str(prefix), *command], check=True,
                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=600, env=env)
-    subprocess.run(["wineserver", "-w"], env=dict(os.environ, WINEPREFIX=str(prefix)), timeout=600)
+    if session_ends:
+        end_session(prefix, time.time())
     return result.stdout.decode("utf-8", errors="replace")
 
 
@@ -219,9 +246,10 @@ def undo_run(prefix, report):
     command = re.search(r"^  (scripts/run --undo .*)$", report, re.M)
     if not check(command is not None, "the run names its undo command"):
         return ""
+    started = time.time()
     result = subprocess.run(["bash", "-c", command.group(1)], cwd=ROOT, stdout=subprocess.PIPE,
                             stderr=subprocess.STDOUT, timeout=600)
-    subprocess.run(["wineserver", "-w"], env=dict(os.environ, WINEPREFIX=str(prefix)), timeout=600)
+    end_session(prefix, started)
     return result.stdout.decode("utf-8", errors="replace")
 
 
@@ -375,23 +403,36 @@ def own_package_row(build, scratch, arch):
     shutil.copyfile(build / "tests" / "e2e" / OWN_LIBRARY, beside_importing)
     shared = wine_prefix.shared_folder(prefix)
 
-    # The first file is there before, with bytes of its own, and registered.
+    # The first file is there before, with bytes of its own, and registered; another class names that file
+    # through a variable, as a REG_EXPAND_SZ value; the user has the DLL of that name disabled (its override
+    # is the empty value). One session of Wine does all three: where 32-bit programs run under emulation,
+    # each session of a 32-bit prefix takes a minute to start and end.
     entry, component, destination = OWN_W7[0]
     below = destination.replace("路径\\", "")
     there = installed_path(prefix, below)
     there.parent.mkdir(parents=True, exist_ok=True)
     there.write_bytes((package / "w7" / entry).read_bytes() + KEEP_MARK)
     system32 = "syswow64" if run_report.is_wow64(prefix) else "system32"
-    wine(prefix, f"C:\\windows\\{system32}\\regsvr32.exe", "/s", shared + "\\" + below)
+    expanded = ("%CommonProgramFiles%\\System\\" + below + "\0").encode("utf-16-le")
+    settings = scratch / "settings-before.reg"
+    classes_key = class_view(prefix).replace("\\" * 4, "\\")  # the key itself, not a pattern of it
+    settings.write_text("\r\n".join([
+        "Windows Registry Editor Version 5.00", "",
+        f"[HKEY_LOCAL_MACHINE\\{classes_key}\\{EXPANDED_CLASS}\\InprocServer32]",
+        "@=hex(2):" + ",".join(f"{byte:02x}" for byte in expanded), "",
+        "[HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides]", f'"{WINE_BUILTIN_OF_PACKAGE}"=""', ""]),
+        encoding="utf-16")
+    wine(prefix, "cmd", "/c", f"C:\\windows\\{system32}\\regsvr32.exe", "/s", shared + "\\" + below, "&",
+         "regedit", "/S", "Z:" + str(settings).replace("/", "\\"))
     servers = registry_servers(prefix, class_view(prefix))
     check(servers.get(classes[component], "").lower() == (shared + "\\" + below).lower(),
           f"{name}: {entry} was there and registered before the run")
-    # Another class names that file through a variable, as a REG_EXPAND_SZ value.
-    wine(prefix, "reg", "add", f"HKLM\\Software\\Classes\\CLSID\\{EXPANDED_CLASS}\\InprocServer32", "/ve", "/t",
-         "REG_EXPAND_SZ", "/d", "%CommonProgramFiles%\\System\\" + below, "/reg:32", "/f")
-    # The user has the DLL of that name disabled: its override is the empty value.
-    wine(prefix, "reg", "add", "HKCU\\Software\\Wine\\DllOverrides", "/v", WINE_BUILTIN_OF_PACKAGE, "/d", "", "/f")
+    check(servers.get(EXPANDED_CLASS) == "%CommonProgramFiles%\\System\\" + below,
+          f"{name}: a class names {entry} through a variable before the run "
+          f"(found {servers.get(EXPANDED_CLASS)!r})")
     overrides_before = overrides(prefix)
+    check(overrides_before.get(WINE_BUILTIN_OF_PACKAGE) == "",
+          f"{name}: {WINE_BUILTIN_OF_PACKAGE} is disabled before the run")
     lines_before = override_lines(prefix)
     # Wine put its own copy of the DLL at the destination of the file under its name.
     wines_copy = shared + "\\" + OWN_W7[-1][2].replace("路径\\", "")
@@ -430,9 +471,6 @@ def own_package_row(build, scratch, arch):
           f"{name}: the user's program still runs after scripts/run, which returned in {took:.0f} s")
     check("other programs keep the prefix's Wine session open; they are left running" in report,
           f"{name}: the run says that other programs keep Wine's session open and leaves them running")
-    for process in running:
-        os.kill(process, signal.SIGKILL)  # the test's own program
-    sleeper.wait(timeout=60)
     # Without its library beside it, it is not registered: the copy beside the program is never loaded.
     lonely_entry, _, lonely_destination = OWN_W7_IMPORTING[1]
     lonely = shared + "\\" + lonely_destination.replace("路径\\", "")
@@ -460,11 +498,17 @@ def own_package_row(build, scratch, arch):
           f"{name}: one file at {wines_copy}, the package's, and no put-back told (found {same_names(there)})")
     check(run_report.host_path(prefix, wines_own).read_bytes() == wines_own_bytes,
           f"{name}: {wines_own} is left as it was")
-    probed = wine(prefix, str(build / "tools" / "LoadProbe.exe"), wines_own)
+    # The user's program keeps the session open for the probe; the row ends it before the undo.
+    probed = wine(prefix, str(build / "tools" / "LoadProbe.exe"), wines_own, session_ends=False)
     check(f"code\tbuiltin\t{wines_own}" in probed, f"{name}: {wines_own}, not the package's, loads as Wine's builtin")
 
     # The undo the run names brings back the override's value and Wine's copy.
     lines_after = override_lines(prefix)
+    programs_ended = time.time()
+    for process in running:
+        os.kill(process, signal.SIGKILL)  # the test's own program
+    sleeper.wait(timeout=60)
+    end_session(prefix, programs_ended)
     undo_run(prefix, report)
     lines_undone = override_lines(prefix)
     for when, lines in (("before the run", lines_before), ("after the run", lines_after),
