@@ -21,6 +21,7 @@ void TCheckForm::Button1Click(ui::TComponent*) {
         GlobalUnlock(memory);
     }
     if (memory != nullptr && (bytes == nullptr || SetClipboardData(CF_TEXT, memory) == nullptr)) {
+        // cppcheck-suppress doubleFree ; SetClipboardData takes the memory only when it succeeds
         GlobalFree(memory);
     }
     CloseClipboard();
