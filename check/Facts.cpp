@@ -71,7 +71,9 @@ public:
         const DWORD length =
             ExpandEnvironmentStringsA(value.c_str(), expanded.data(), static_cast<DWORD>(expanded.size()));
         if (length == 0 || length > expanded.size()) return value;
-        expanded.resize(length - 1);
+        // The count is not always in bytes: for a path with double-byte characters Wine gives the count of
+        // characters, which would cut the path short. The text ends at its null.
+        expanded.resize(expanded.find('\0'));
         return expanded;
     }
 

@@ -127,6 +127,13 @@ def reg_string(text):
     return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
 
 
+def unescape_reg(value):
+    """A string as Wine writes it into the prefix's registry files (system.reg, user.reg): a backslash
+    doubled, a character beyond ASCII as a backslash, "x" and its hex code."""
+    return re.sub(r"\\(x[0-9a-fA-F]{1,4}|.)",
+                  lambda m: chr(int(m.group(1)[1:], 16)) if len(m.group(1)) > 1 else m.group(1), value)
+
+
 def reg_value(before):
     """A value before the run as a .reg file gives it: deleted when it was absent, a plain string when it is
     one that regedit reads back exactly, its type and bytes otherwise."""

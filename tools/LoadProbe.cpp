@@ -1,6 +1,6 @@
-// Tells scripts/run what a 32-bit application of a Wine prefix gets, from inside the prefix: a 32-bit
-// program, as the applications that use the components are. It is also the one program that changes the
-// prefix's settings and sets Wine's copies aside for a run, each change written to the run's journal (a
+// Tells scripts/run, from inside a Wine prefix, what the program will see there: a 32-bit program, shown
+// the Windows version the program is shown. It is also the one program that changes the prefix's settings
+// and sets Wine's copies aside for a run, each change written to the run's journal (a
 // host path, appended to, on disk before the change is made) so that the run can always be undone. One
 // start of it does a whole step, since each start of a 32-bit Wine program costs seconds under emulation.
 //   LoadProbe.exe --version VERSION JOURNAL
@@ -26,10 +26,6 @@
 //       "native,builtin" with `set` (an override that loads the native file first already stays; the value
 //       before journalled as above): "override<TAB>KEY<TAB>VALUE<TAB>VALUE BEFORE", once for each name
 //   A change whose journal line cannot be written is not made: "journal<TAB>fails<TAB>WHAT".
-//   LoadProbe.exe PATH...
-//       loads each file as an application does (its dependencies searched beside it, as COM loads a server)
-//       and prints whose code it got, "code<TAB>file|builtin|other|fails ERROR<TAB>PATH", then its
-//       environment ("env<TAB>NAME<TAB>VALUE"), with which registry values are expanded
 // Lines are UTF-8; a value told to a person shows each control character as \xNN, so that no field holds a
 // TAB or a line break.
 #include <windows.h>
@@ -76,37 +72,6 @@ bool CarriesBuiltinMark(const char* image, std::size_t size) {
            std::memcmp(image + sizeof(IMAGE_DOS_HEADER), kBuiltinMark, sizeof kBuiltinMark - 1) == 0;
 }
 
-bool IsWineBuiltin(HMODULE module) {
-    return CarriesBuiltinMark(reinterpret_cast<const char*>(module), kMarkEnd);
-}
-
-// The PE headers at the start of an image, file or memory: the file header, the entry point and size of
-// the image, the checksum and the section table, which the loader maps unchanged. Empty when the bytes
-// hold no such headers.
-std::string ImageIdentity(const char* bytes, std::size_t size) {
-    if (size < sizeof(IMAGE_DOS_HEADER)) return {};
-    IMAGE_DOS_HEADER dos;
-    std::memcpy(&dos, bytes, sizeof dos);
-    if (dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew < 0 ||
-        static_cast<std::size_t>(dos.e_lfanew) + sizeof(IMAGE_NT_HEADERS32) > size)
-        return {};
-    IMAGE_NT_HEADERS32 nt;
-    std::memcpy(&nt, bytes + dos.e_lfanew, sizeof nt);
-    if (nt.Signature != IMAGE_NT_SIGNATURE) return {};
-    const std::size_t sections = static_cast<std::size_t>(dos.e_lfanew) +
-                                 offsetof(IMAGE_NT_HEADERS32, OptionalHeader) +
-                                 nt.FileHeader.SizeOfOptionalHeader;
-    const std::size_t sectionBytes =
-        std::size_t{nt.FileHeader.NumberOfSections} * sizeof(IMAGE_SECTION_HEADER);
-    if (sections + sectionBytes > size) return {};
-    std::string identity(reinterpret_cast<const char*>(&nt.FileHeader), sizeof nt.FileHeader);
-    for (DWORD field :
-         {nt.OptionalHeader.AddressOfEntryPoint, nt.OptionalHeader.SizeOfImage, nt.OptionalHeader.CheckSum}) {
-        identity.append(reinterpret_cast<const char*>(&field), sizeof field);
-    }
-    return identity + std::string(bytes + sections, sectionBytes);
-}
-
 // The first bytes of an open file, which hold its headers; empty when it cannot be read.
 std::string HeadOf(HANDLE file, DWORD size) {
     std::string head(size, '\0');
@@ -114,35 +79,6 @@ std::string HeadOf(HANDLE file, DWORD size) {
     if (!ReadFile(file, head.data(), size, &got, nullptr)) return {};
     head.resize(got);
     return head;
-}
-
-std::string FileIdentity(const std::wstring& path) {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {};
-    const std::string head = HeadOf(file, 8192);
-    CloseHandle(file);
-    return ImageIdentity(head.data(), head.size());
-}
-
-// Whose code loading the file gives: Wine's builtin (whatever file lies at the path), the file's own (the
-// module's headers are the file's), or other code already loaded under its name.
-std::string WhoseCode(const std::wstring& path) {
-    const HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    if (!module) return "fails " + std::to_string(GetLastError());
-    std::string whose = "other";
-    if (IsWineBuiltin(module)) {
-        whose = "builtin";
-    } else {
-        // The headers of the loaded image lie within its first page, which every image maps.
-        MEMORY_BASIC_INFORMATION region{};
-        VirtualQuery(module, &region, sizeof region);
-        const std::size_t mapped = region.RegionSize ? region.RegionSize : 4096;
-        const std::string loaded = ImageIdentity(reinterpret_cast<const char*>(module), mapped);
-        if (!loaded.empty() && loaded == FileIdentity(path)) whose = "file";
-    }
-    FreeLibrary(module);
-    return whose;
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -486,18 +422,6 @@ bool Contains(const std::vector<std::wstring>& names, const std::wstring& name) 
     });
 }
 
-void SayEnvironment() {
-    wchar_t* block = GetEnvironmentStringsW();
-    if (!block) return;
-    for (const wchar_t* entry = block; *entry; entry += std::wcslen(entry) + 1) {
-        const std::wstring variable = entry;
-        const std::size_t equals = variable.find(L'=', 1);  // names such as "=C:" begin with one
-        if (variable[0] == L'=' || equals == std::wstring::npos) continue;
-        Say("env\t" + Utf8(variable.substr(0, equals)) + "\t" + Utf8(variable.substr(equals + 1)));
-    }
-    FreeEnvironmentStringsW(block);
-}
-
 // Wine's Windows version for programs named MdacRepair.exe; other programs of the prefix keep theirs.
 int SetVersion(const std::wstring& version, const Journal& journal) {
     const Value before = ReadSetting(kProgramDefaults, L"Version");
@@ -558,14 +482,12 @@ int Plan(bool set, const std::wstring& programFolder, const std::wstring& driveC
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    // A file that cannot be loaded is a result here, never a dialog.
-    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     if (argc == 4 && std::wcscmp(argv[1], L"--version") == 0)
         return SetVersion(argv[2], Journal(FromHostPath(argv[3])));
     if (argc == 7 && std::wcscmp(argv[1], L"--plan") == 0)
         return Plan(std::wcscmp(argv[2], L"set") == 0, argv[3], argv[4], argv[5],
                     Journal(FromHostPath(argv[6])));
-    for (int i = 1; i < argc; ++i) Say("code\t" + WhoseCode(argv[i]) + "\t" + Utf8(argv[i]));
-    SayEnvironment();
-    return 0;
+    Say("usage: LoadProbe.exe --version VERSION JOURNAL | --plan set|keep PROGRAM_FOLDER DRIVE_C ASIDE_FOLDER "
+        "JOURNAL");
+    return 2;
 }

@@ -5,18 +5,19 @@ per run below; each row has a prefix of its own.
   winxp, win7     the sample package on Wine reporting Windows XP or Windows 7 to the program, on a prefix whose
                   own version is another one, which it keeps. The run must end normally, use the list of its
                   version, leave every listed file at its destination and its class registered in the 32-bit
-                  registry view, and touch nothing of the other list. A second run on the same prefix must
-                  replace none of the files already there.
+                  registry view, and touch nothing of the other list; the check's report it shows judges every
+                  entry ok. A second run on the same prefix must replace none of the files already there.
   own_package     a package laid out by hand (the sample's components under other names, one of them a name Wine
                   has a builtin DLL of, lists of its own, a destination in each shared folder) on a prefix where
-                  one of its files was there before and registered: the report shows every file, whose code an
-                  application loading it gets and its class (and a class naming that file through a
-                  REG_EXPAND_SZ value), and that file keeps its bytes; the file under Wine's name, whose
-                  destination holds Wine's own copy of that DLL, gets the override native,builtin, no other name
-                  does, and Wine's copy is removed and told, so that the package's file is put there, its own
+                  one of its files was there before and registered: the check's report the run shows tells
+                  every file, that an application loading it gets its own code and its class (and a class
+                  naming that file through a REG_EXPAND_SZ value), and that file keeps its bytes; the file
+                  under Wine's name, whose destination holds Wine's own copy of that DLL, gets the override
+                  native,builtin, no other name does, and Wine's copy is removed and told, so that the package's file is put there, its own
                   class registered and its code loaded, while a DLL of Wine's that the package does not hold is
-                  left as it was and still loads as Wine's builtin. A component importing a library of its own
-                  registers where that library lies beside it and fails where it does not, and the copy of the
+                  left as it was and still loads as Wine's builtin (as the check tells of a list naming it). A
+                  component importing a library of its own registers where that library lies beside it and
+                  fails to load where it does not (the check names the library), and the copy of the
                   library planted beside the program (started in its own folder, as Explorer starts it) is
                   never loaded. A program of the user's keeps running in the prefix meanwhile: it survives the
                   run, which returns within minutes with the registry written. The override of that name was
@@ -72,7 +73,7 @@ failures = []
 
 
 def load_run_report():
-    """scripts/run-report, whose reading of a prefix (paths, registry strings) the checks share."""
+    """scripts/run-report, whose reading of the check's report (its texts, its blocks) the checks share."""
     loader = importlib.machinery.SourceFileLoader("run_report", str(ROOT / "scripts" / "run-report"))
     module = importlib.util.module_from_spec(importlib.util.spec_from_loader("run_report", loader))
     loader.exec_module(module)
@@ -86,7 +87,7 @@ import prefix as wine_prefix  # noqa: E402  (the scripts' reading of a prefix)
 
 def installed_path(prefix, below):
     """Where a destination below the shared System folder lies on this machine."""
-    return run_report.host_path(prefix, wine_prefix.shared_folder(prefix) + "\\" + below)
+    return wine_prefix.host_path(prefix, wine_prefix.shared_folder(prefix) + "\\" + below)
 
 
 def check(ok, what):
@@ -129,13 +130,13 @@ def registry_values(prefix, file, key):
             match = pattern.match(line)
             section = ((match.group(1) or "") if match.groups() else "").upper() if match else None
         elif section is not None and (value := re.match(r'^(@|"[^"]*")=(?:str\(2\):)?"(.*)"$', line)):
-            found.setdefault(section, {})[value.group(1).strip('"')] = run_report.unescape_reg(value.group(2))
+            found.setdefault(section, {})[value.group(1).strip('"')] = wine_prefix.unescape_reg(value.group(2))
     return found
 
 
 def class_view(prefix):
     """The key of the classes a 32-bit program of the prefix sees, as a pattern of system.reg's keys."""
-    return r"Software\\\\Classes\\\\" + (r"Wow6432Node\\\\" if run_report.is_wow64(prefix) else "") + "CLSID"
+    return r"Software\\\\Classes\\\\" + (r"Wow6432Node\\\\" if wine_prefix.is_wow64(prefix) else "") + "CLSID"
 
 
 def registry_servers(prefix, view_key):
@@ -269,43 +270,60 @@ def override_lines(prefix):
     return [line for line in (match.group(1) if match else "").splitlines() if line and not line.startswith("#")]
 
 
-def check_repair(build, prefix, arguments, folder, listed, others, run_name):
+# The file line the check's report gives a file with the package's bytes, and one with bytes of its own.
+FILE_STATES = {"package's bytes": "kFileSame", "other bytes": "kFileOther"}
+
+
+def check_repair(build, prefix, arguments, folder, listed, others, run_name, judged=None):
     """One run of scripts/run and what it must have done. listed: (entry, destination below the shared
-    folder, class id, the package's bytes, the state the report gives the file) of the list in use; others:
-    (destination, class id) of components it must not have installed or registered. An application loading
-    a file gets the package's code when the file there is the package's, the file's own code otherwise."""
+    folder, class id, the package's bytes, the state of the file there: package's bytes or other bytes) of
+    the list in use; others: (destination, class id) of components it must not have installed or
+    registered. The check's report shows each listed entry at its destination with that file, loading as
+    the file's own code (not Wine's), its class registered to it and created from it, and judged ok, or as
+    judged gives it: entry -> (verdict, advice), names of the check's texts."""
     status, report = run_main_job(build, prefix, *arguments)
     check(status == 0, f"{run_name}: scripts/run exits 0 (got {status})")
     tag = {"xp": "XP", "w7": "W7"}[folder]
-    check(f'version tag "{tag}": list {folder}\\文件列表.ini' in report,
-          f"{run_name}: the report names version tag {tag} and the {folder} list")
+    texts = run_report.report_texts()
+    checked, checked_report = check_of_run(report)
+    check(f'version tag "{tag}": list {folder}\\文件列表.ini' in report
+          and texts["kTagLine"] + tag in checked_report.splitlines()
+          and re.search("^" + re.escape(texts["kListLine"]) + r".*\\" + folder + r"\\文件列表\.ini$", checked_report,
+                        re.M) is not None,
+          f"{run_name}: the report names version tag {tag} and the {folder} list, and so does the check's")
     check("the program ended with exit code 0" in report, f"{run_name}: the program ended normally")
     pictures = re.search(r"^screenshots: (.*)$", report, re.M)
     check(pictures is not None and {p.name for p in pathlib.Path(pictures.group(1)).glob("*.png")}
           == {"1-main-window.png", "2-completion-message.png", "3-check-window.png"},
           f"{run_name}: pictures of the main window, the completion message and the check's window were saved")
-    checked, checked_report = check_of_run(report)
-    check(checked is not None and all(f"] {entry} → " in checked_report for entry, *_ in listed),
+    blocks = run_report.entry_blocks(checked_report, texts)
+    check(checked is not None and all(entry in blocks for entry, *_ in listed),
           f"{run_name}: the check's report (exit code {checked}) has a block for each entry")
 
-    wow64 = run_report.is_wow64(prefix)
+    wow64 = wine_prefix.is_wow64(prefix)
     servers32 = registry_servers(prefix, class_view(prefix))
     servers64 = registry_servers(prefix, r"Software\\\\Classes\\\\CLSID") if wow64 else {}
     for entry, below, clsid, shipped, state in listed:
         destination = installed_path(prefix, below)
         windows_destination = wine_prefix.shared_folder(prefix) + "\\" + below
-        code = "package's code" if state == "package's bytes" else "other code"
+        code = "loading as " + ("the package's code" if state == "package's bytes" else "its own code")
         check(destination.is_file() and destination.read_bytes().startswith(shipped),
               f"{run_name}: {entry} is at {windows_destination}")
-        # The row, then a line for each further class registered to the file.
-        row = re.search(r"^\s*" + re.escape(entry) + r"\s+" + re.escape(windows_destination)
-                        + r"\s+(package's bytes|other bytes|missing)"
-                        + r"\s+(package's code|other code|Wine's builtin|fails to load|not probed)\s+(\S+).*"
-                        + r"((?:\n[ \t]+\{.*)*)", report, re.M)
-        found = (row.group(1), row.group(2), [row.group(3)] + re.findall(r"\{\S+", row.group(4))) if row else None
-        check(found is not None and found[:2] == (state, code) and clsid in found[2],
-              f"{run_name}: the report shows {entry} there with {state}, {code} and class {clsid} among its "
-              f"classes (found {found})")
+        block = blocks.get(entry, [])
+        created = texts["kCreateLine"] + clsid + "：" + texts["kCreated"] + windows_destination + texts["kCreatedBy"]
+        verdict, advice = (judged or {}).get(entry, ("kOk", "kAdviceOk"))
+        shown = {
+            "at its destination": bool(block) and block[0].endswith(texts["kEntryArrow"] + windows_destination),
+            state: any(line.startswith(texts["kFileLine"] + texts[FILE_STATES[state]])
+                       and texts["kWineBuiltin"] not in line for line in block),
+            code: texts["kLoadLine"] + texts["kLoaded"] in block,
+            f"class {clsid} registered to it": any(line.startswith(texts["kMachineClassLine"] + clsid)
+                                                   for line in block),
+            "created from it": created.lower() in (line.lower() for line in block),
+            f"judged {texts[verdict]}, {texts[advice]}": verdict_of(block, texts) == (texts[verdict], texts[advice]),
+        }
+        check(all(shown.values()), f"{run_name}: the check's report shows {entry} " + ", ".join(shown)
+              + f" (not shown: {[what for what, seen in shown.items() if not seen]}; its block: {block})")
         check(servers32.get(clsid, "").lower() == windows_destination.lower(),
               f"{run_name}: class {clsid} is registered in the 32-bit view with server {windows_destination} "
               f"(found {servers32.get(clsid)!r})")
@@ -412,7 +430,7 @@ def own_package_row(build, scratch, arch):
     there = installed_path(prefix, below)
     there.parent.mkdir(parents=True, exist_ok=True)
     there.write_bytes((package / "w7" / entry).read_bytes() + KEEP_MARK)
-    system32 = "syswow64" if run_report.is_wow64(prefix) else "system32"
+    system32 = "syswow64" if wine_prefix.is_wow64(prefix) else "system32"
     expanded = ("%CommonProgramFiles%\\System\\" + below + "\0").encode("utf-16-le")
     settings = scratch / "settings-before.reg"
     classes_key = class_view(prefix).replace("\\" * 4, "\\")  # the key itself, not a pattern of it
@@ -436,11 +454,11 @@ def own_package_row(build, scratch, arch):
     lines_before = override_lines(prefix)
     # Wine put its own copy of the DLL at the destination of the file under its name.
     wines_copy = shared + "\\" + OWN_W7[-1][2].replace("路径\\", "")
-    wines_copy_bytes = run_report.host_path(prefix, wines_copy).read_bytes()
-    check(wine_prefix.carries_builtin_mark(run_report.host_path(prefix, wines_copy)),
+    wines_copy_bytes = wine_prefix.host_path(prefix, wines_copy).read_bytes()
+    check(wine_prefix.carries_builtin_mark(wine_prefix.host_path(prefix, wines_copy)),
           f"{name}: Wine put its own copy at {wines_copy}")
     wines_own = shared + "\\" + WINE_BUILTIN_NOT_HELD
-    wines_own_bytes = run_report.host_path(prefix, wines_own).read_bytes()
+    wines_own_bytes = wine_prefix.host_path(prefix, wines_own).read_bytes()
 
     print(f"main job on a package laid out by hand, {arch or 'a 64-bit'} prefix")
     listed = [(entry, destination.replace("路径\\", ""), classes[component],
@@ -461,8 +479,12 @@ def own_package_row(build, scratch, arch):
             break
         time.sleep(0.1)
     started = time.monotonic()
+    # Classes the file does not serve name two of the files: the class through a variable, and Wine's own
+    # classes of its DLL, which still name the place of Wine's copy. The check creates each and says so.
+    not_served = ("kProblem", "kAdviceCreateFailed")
     report = check_repair(build, prefix, ["--package", str(package), "--windows", "win7", "--plant",
-                                          str(build / "tests" / "e2e" / OWN_LIBRARY)], "w7", listed, others, name)
+                                          str(build / "tests" / "e2e" / OWN_LIBRARY)], "w7", listed, others, name,
+                          judged={OWN_W7[0][0]: not_served, OWN_W7[-1][0]: not_served})
     took = time.monotonic() - started
     running = wine_processes(prefix, "Sleeper.exe")
     # Minutes, not forever: a run that waited for the user's program would never return. The bound leaves
@@ -472,17 +494,24 @@ def own_package_row(build, scratch, arch):
     check("other programs keep the prefix's Wine session open; they are left running" in report,
           f"{name}: the run says that other programs keep Wine's session open and leaves them running")
     # Without its library beside it, it is not registered: the copy beside the program is never loaded.
+    texts = run_report.report_texts()
+    blocks = run_report.entry_blocks(check_of_run(report)[1], texts)
     lonely_entry, _, lonely_destination = OWN_W7_IMPORTING[1]
     lonely = shared + "\\" + lonely_destination.replace("路径\\", "")
-    check(re.search(r"^\s*" + re.escape(lonely_entry) + r"\s+" + re.escape(lonely)
-                    + r"\s+package's bytes\s+fails to load\s+none$", report, re.M) is not None,
-          f"{name}: {lonely_entry}, without its library beside it, is at {lonely}, fails to load and has no class")
+    block = blocks.get(lonely_entry, [])
+    check(block[:1] == [f"[{len(listed) + 1}] {lonely_entry}{texts['kEntryArrow']}{lonely}"]
+          and texts["kFileLine"] + texts["kFileSame"] + texts["kCountSeparator"] + texts["kVersion"] in "".join(block)
+          and texts["kLoadLine"] + texts["kLoadMissingLibrary"] + f"（{OWN_LIBRARY}）" in block
+          and texts["kMachineClassLine"] + texts["kNone"] in block and texts["kUserClassLine"] + texts["kNone"] in block
+          and verdict_of(block, texts) == (texts["kProblem"], texts["kAdviceMissingLibrary"]),
+          f"{name}: the check's report shows {lonely_entry}, without its library beside it, at {lonely} with the "
+          f"package's bytes, failing to load for want of {OWN_LIBRARY}, with no class (its block: {block})")
     check(f"planted {OWN_LIBRARY} beside the program" in report
           and f"the planted {OWN_LIBRARY} was never loaded" in report,
           f"{name}: the copy of {OWN_LIBRARY} beside the program was never loaded")
     check(there.read_bytes().endswith(KEEP_MARK), f"{name}: {entry}, there before, keeps its bytes")
-    check(re.search(r"^\s+" + re.escape(EXPANDED_CLASS) + "$", report, re.M) is not None,
-          f"{name}: the class whose server is a REG_EXPAND_SZ value is shown among {entry}'s")
+    check(texts["kMachineClassLine"] + EXPANDED_CLASS in blocks.get(entry, []),
+          f"{name}: the class whose server is a REG_EXPAND_SZ value is shown among {entry}'s in the check's report")
     added = {key.lower(): value for key, value in overrides(prefix).items() if overrides_before.get(key) != value}
     check(added == {WINE_BUILTIN_OF_PACKAGE: "native,builtin"},
           f"{name}: the override {WINE_BUILTIN_OF_PACKAGE}=native,builtin is set, no other (found {added})")
@@ -491,16 +520,27 @@ def own_package_row(build, scratch, arch):
           and report.count("set Wine's own copy") == 1,
           f"{name}: Wine's copy at {wines_copy}, and no other, is told set aside")
     # Windows takes the upper-case name for Wine's lower-case one: the package's file alone is there.
-    there = run_report.host_path(prefix, wines_copy)
+    there = wine_prefix.host_path(prefix, wines_copy)
     package_bytes = (package / "w7" / OWN_W7[-1][0]).read_bytes()
     check(same_names(there) == [there.name] and there.read_bytes() == package_bytes
           and "put Wine's own copy" not in report,
           f"{name}: one file at {wines_copy}, the package's, and no put-back told (found {same_names(there)})")
-    check(run_report.host_path(prefix, wines_own).read_bytes() == wines_own_bytes,
+    check(wine_prefix.host_path(prefix, wines_own).read_bytes() == wines_own_bytes,
           f"{name}: {wines_own} is left as it was")
-    # The user's program keeps the session open for the probe; the row ends it before the undo.
-    probed = wine(prefix, str(build / "tools" / "LoadProbe.exe"), wines_own, session_ends=False)
-    check(f"code\tbuiltin\t{wines_own}" in probed, f"{name}: {wines_own}, not the package's, loads as Wine's builtin")
+    # The check, beside a list that names Wine's DLL, tells that an application loading it gets Wine's
+    # builtin, and so does the run's report of such an entry. The user's program keeps the session open for
+    # it; the row ends it before the undo.
+    beside_wines = prefix / "drive_c" / "检查"
+    lay_out_package(beside_wines, {folder: [("oledb32.dll", None, "路径\\" + WINE_BUILTIN_NOT_HELD)]
+                                   for folder in ("xp", "w7")})
+    shutil.copyfile(build / "MdacCheck.exe", beside_wines / "MdacCheck.exe")
+    _, wines_report = run_check(prefix, beside_wines / "MdacCheck.exe", "wines-own.txt")
+    block = run_report.entry_blocks(wines_report, texts).get("oledb32.dll", [])
+    check(block[:1] == [f"[1] oledb32.dll{texts['kEntryArrow']}{wines_own}"]
+          and texts["kLoadLine"] + texts["kLoaded"] + texts["kCountSeparator"] + texts["kWineBuiltin"] in block
+          and dict(run_report.wines_own_code(wines_report, texts)).get("oledb32.dll", "").startswith("loading it"),
+          f"{name}: {wines_own}, not the package's, loads as Wine's builtin, so the check says and the run's "
+          f"report would tell (its block: {block})")
 
     # The undo the run names brings back the override's value and Wine's copy.
     lines_after = override_lines(prefix)
@@ -519,7 +559,7 @@ def own_package_row(build, scratch, arch):
     versions = registry_values(prefix, "user.reg", r"Software\\\\Wine\\\\AppDefaults\\\\MdacRepair\.exe()")
     check("Version" not in versions.get("", {}),
           f"{name}: after the undo, MdacRepair.exe has no version setting of its own, as before (found {versions})")
-    there = run_report.host_path(prefix, wines_copy)
+    there = wine_prefix.host_path(prefix, wines_copy)
     check(same_names(there) == [there.name] and there.read_bytes() == wines_copy_bytes,
           f"{name}: after the undo, Wine's copy alone is back at {wines_copy} (found {same_names(there)})")
 
@@ -573,13 +613,13 @@ def broken_package_row(build, scratch):
 
     print("main job on a sound package whose program is killed before it copies anything")
     shared = wine_prefix.shared_folder(prefix)
-    wines_copy = run_report.host_path(prefix, shared + "\\" + OWN_W7[-1][2].replace("路径\\", ""))
+    wines_copy = wine_prefix.host_path(prefix, shared + "\\" + OWN_W7[-1][2].replace("路径\\", ""))
     wines_copy_bytes = wines_copy.read_bytes()
     outside = scratch / "outside" / "oledb32.dll"
     outside.parent.mkdir()
-    shutil.copy2(run_report.host_path(prefix, shared + "\\" + WINE_BUILTIN_NOT_HELD), outside)
+    shutil.copy2(wine_prefix.host_path(prefix, shared + "\\" + WINE_BUILTIN_NOT_HELD), outside)
     outside_state = (outside.read_bytes(), outside.stat().st_mtime_ns)
-    users = run_report.host_path(prefix, shared + "\\msadc\\odbc32.dll")
+    users = wine_prefix.host_path(prefix, shared + "\\msadc\\odbc32.dll")
     users.parent.mkdir(parents=True, exist_ok=True)
     users.write_bytes(b"the user's own odbc32.dll")
     outside_value = "Z:" + str(outside).replace("/", "\\")
@@ -630,12 +670,6 @@ def broken_package_row(build, scratch):
     check(sorted(p.name for p in not_prefix.iterdir()) == files_before, "not a prefix: the folder is unchanged")
 
 
-def report_texts():
-    """The check's report texts (name -> text), from the one header the program takes them from."""
-    header = (ROOT / "check" / "ReportTexts.h").read_text(encoding="utf-8")
-    return dict(re.findall(r'inline constexpr char (k\w+)\[\] = "((?:[^"\\]|\\.)*)";', header))
-
-
 # The check row's package: entry, component (a build file below the build folder), destination. Each is
 # broken in its own way after the repair; BREAKS says how, and what the check must then say of it.
 CHECK_W7 = [("甲.dll", "sample/components/mdacado.dll", "路径\\ado\\甲.dll"),
@@ -680,20 +714,6 @@ def run_check(prefix, program, report_name):
     return result.returncode, text
 
 
-def entry_blocks(report, texts):
-    """Entry key -> the lines of its block in the report ("[N] KEY → DESTINATION" and what follows)."""
-    blocks, current = {}, None
-    for line in report.splitlines():
-        match = re.match(r"^\[\d+\] (.*?)" + re.escape(texts["kEntryArrow"]), line)
-        if match:
-            current = blocks[match.group(1)] = []
-        elif not line.startswith(" "):
-            current = None
-        if current is not None:
-            current.append(line)
-    return blocks
-
-
 def verdict_of(block, texts):
     """(verdict word, advice) of an entry's block."""
     for line in block:
@@ -732,14 +752,14 @@ def check_row(build, scratch):
     shutil.copytree(package, release)
     program = release / "MdacCheck.exe"
     shutil.copyfile(build / "MdacCheck.exe", program)
-    texts = report_texts()
+    texts = run_report.report_texts()
 
     # scripts/run has run the check after the repair.
     status, report = check_of_run(main_report)
     check(status == 0, f"check, after the repair: exit code 0 (got {status})")
     check(texts["kListLine"] in report and "w7\\文件列表.ini" in report,
           "check, after the repair: the report names the w7 list, which the repair used")
-    blocks = entry_blocks(report, texts)
+    blocks = run_report.entry_blocks(report, texts)
     for entry, _, _ in CHECK_W7:
         found = verdict_of(blocks.get(entry, []), texts)
         check(found == (texts["kOk"], texts["kAdviceOk"]), f"check, after the repair: {entry} is ok (found {found})")
@@ -763,7 +783,7 @@ def check_row(build, scratch):
 
     status, report = run_check(prefix, program, "broken.txt")
     check(status == 1, f"check, each entry broken: exit code 1 (got {status})")
-    blocks = entry_blocks(report, texts)
+    blocks = run_report.entry_blocks(report, texts)
     for entry, (how, verdict, advice, fact) in CHECK_BREAKS.items():
         block = blocks.get(entry, [])
         found = verdict_of(block, texts)
