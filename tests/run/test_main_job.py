@@ -633,7 +633,7 @@ def broken_package_row(build, scratch):
 def report_texts():
     """The check's report texts (name -> text), from the one header the program takes them from."""
     header = (ROOT / "check" / "ReportTexts.h").read_text(encoding="utf-8")
-    return dict(re.findall(r'inline constexpr char (k\w+)\[\] = "((?:[^"\\]|\\.)*)";', header))
+    return dict(re.findall(r'inline constexpr char (k\w+)\[\] =\s*"((?:[^"\\]|\\.)*)";', header))
 
 
 # The check row's package: entry, component (a build file below the build folder), destination. Each is
@@ -774,6 +774,8 @@ def check_row(build, scratch):
             check(any(line.startswith(texts[label]) and (words is None or texts[words] in line) for line in block),
                   f"check, {how}: {entry}'s block has a line {texts[label].strip()}"
                   + (f" saying {texts[words]}" if words else ""))
+    check(not any(line.startswith(texts["kOtherCopyLine"]) for line in blocks.get("庚.dll", [])),
+          "check, a per-user registration shadows the machine's: 庚.dll's block tells it once, as the shadow")
     check(re.search("^" + re.escape(texts["kCountsLine"]) + r"\s*7" + re.escape(texts["kEntries"]), report, re.M)
           is not None, "check, each entry broken: the counts name seven entries")
 
