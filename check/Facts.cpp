@@ -1,6 +1,7 @@
 #include "check/Facts.h"
 
 #include <optional>
+#include <set>
 
 #include "check/PeFile.h"
 #include "check/ReportTexts.h"
@@ -405,6 +406,22 @@ void GatherFileAndRegistrationFacts(std::vector<EntryFacts>& entries,
     }
 }
 
+namespace {
+
+// Names the loader resolves to other libraries, never to a file of that name.
+bool IsApiSetName(std::string library) {
+    CharLowerA(library.data());
+    return library.starts_with("api-ms-") || library.starts_with("ext-ms-");
+}
+
+std::string FindLibrary(const std::string& search, const std::string& library) {
+    char found[MAX_PATH * 2];
+    const DWORD length = SearchPathA(search.c_str(), library.c_str(), nullptr, sizeof found, found, nullptr);
+    return length == 0 || length >= sizeof found ? std::string() : std::string(found, length);
+}
+
+}  // namespace
+
 std::string MissingImportOf(const std::string& path) {
     const std::optional<std::string> bytes = ReadWholeFile(path);
     if (!bytes) return {};
@@ -414,15 +431,44 @@ std::string MissingImportOf(const std::string& path) {
     const std::string search = text::DirectoryPart(path, Lead()) + ";" + repair::SystemFolder() + ";" +
                                windows + ";" + repair::Win32ReadingPlatform().EnvironmentValue("PATH");
     for (const std::string& library : ReadPeFacts(*bytes).imports) {
-        std::string lower = library;
-        CharLowerA(lower.data());
-        // Names the loader resolves to other libraries, never to a file of that name.
-        if (lower.starts_with("api-ms-") || lower.starts_with("ext-ms-")) continue;
-        char found[MAX_PATH * 2];
-        if (SearchPathA(search.c_str(), library.c_str(), nullptr, sizeof found, found, nullptr) == 0)
-            return library;
+        if (!IsApiSetName(library) && FindLibrary(search, library).empty()) return library;
     }
     return {};
+}
+
+bool ImportsFoundOnTheirOwn(const std::string& path, std::set<std::string>& resolved) {
+    // The loader takes every library of the load beside the component first, then in the system folder.
+    const std::string search = text::DirectoryPart(path, Lead()) + ";" + repair::SystemFolder();
+    // A module resolved for one folder may not be for another: remembered with the search that found it.
+    auto key = [&search](std::string module) {
+        std::wstring wide(module.size() + 1, L'\0');
+        MultiByteToWideChar(CP_ACP, 0, module.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+        CharLowerW(wide.data());
+        return search + "\n" + std::string(reinterpret_cast<const char*>(wide.c_str()), wide.size() * 2);
+    };
+    std::vector<std::string> pending{path};
+    std::set<std::string> seen;
+    constexpr std::size_t kMostModules = 512;  // far more than any component's imports bring in
+    while (!pending.empty()) {
+        const std::string module = pending.back();
+        pending.pop_back();
+        const std::string known = key(module);
+        if (resolved.count(known) > 0 || !seen.insert(known).second) continue;
+        if (seen.size() > kMostModules) return false;
+        const std::optional<std::string> bytes = ReadWholeFile(module);
+        if (!bytes) return false;
+        const PeFacts facts = ReadPeFacts(*bytes);
+        if (!facts.valid) return false;
+        for (const std::string& library : facts.imports) {
+            if (IsApiSetName(library)) continue;
+            const std::string found = FindLibrary(search, library);
+            if (found.empty()) return false;
+            pending.push_back(found);
+        }
+    }
+    // The whole closure was walked without a gap.
+    resolved.insert(seen.begin(), seen.end());
+    return true;
 }
 
 bool SameFile(const std::string& path, const std::string& destination) {

@@ -2,6 +2,7 @@
 // and for each entry its file and registration. Loading and creating happen in a child (Probe.h).
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,12 @@ void GatherFileAndRegistrationFacts(std::vector<EntryFacts>& entries,
 
 // After the child's load step: the import its loader could not find, when it was a direct one.
 std::string MissingImportOf(const std::string& path);
+
+// Whether every library `path` needs, and every library those need, is found beside it or in the system
+// folder, as a loader that has loaded nothing else finds them. Only then may the child that loads it have
+// loaded other entries first: a library an earlier entry brought in would hide one that is missing.
+// `resolved` remembers the modules already walked (lower case) across calls.
+bool ImportsFoundOnTheirOwn(const std::string& path, std::set<std::string>& resolved);
 
 // Whether `path` (as a module's file name) is the file at `destination`.
 bool SameFile(const std::string& path, const std::string& destination);

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
 #include "check/Facts.h"
 #include "check/SystemCalls.h"
@@ -109,21 +110,21 @@ void EndChild(const Child& child) {
     CloseHandle(child.process.hProcess);
 }
 
-// Runs steps from `first` on in one child. Returns the index of the first step it left undone (the
-// steps' count when it did all).
+// Runs steps from `first` up to `end` in one child. Returns the index of the first step it left undone
+// (`end` when it did all), or the steps' count when no child can do any.
 std::size_t RunChild(const std::string& program, const std::vector<Step>& steps, std::size_t first,
-                     std::vector<EntryFacts>& entries) {
+                     std::size_t end, std::vector<EntryFacts>& entries) {
     std::string input;
-    for (std::size_t i = first; i < steps.size(); ++i) {
+    for (std::size_t i = first; i < end; ++i) {
         input += std::string(1, steps[i].kind) + "\t" + steps[i].subject + "\n";
     }
     input += "E\n";
     Child child;
-    if (!StartChild(program, input, child)) return steps.size();
+    if (!StartChild(program, input, child)) return steps.size();  // no child will start
 
     std::string pending;
-    std::size_t current = steps.size();  // the step begun and not done; none yet
-    std::size_t next = first;            // the first step without a result
+    std::size_t current = end;  // the step begun and not done; none yet
+    std::size_t next = first;   // the first step without a result
     DWORD deadline = GetTickCount() + kStartLimitMs;
     bool exited = false;
     for (;;) {
@@ -133,26 +134,26 @@ std::size_t RunChild(const std::string& program, const std::vector<Step>& steps,
             DWORD read = 0;
             if (ReadFile(child.output, chunk.data(), available, &read, nullptr))
                 pending.append(chunk.data(), read);
-            for (std::size_t end; (end = pending.find('\n')) != std::string::npos;
-                 pending.erase(0, end + 1)) {
-                const std::vector<std::string> fields = Fields(pending.substr(0, end));
+            for (std::size_t lineEnd; (lineEnd = pending.find('\n')) != std::string::npos;
+                 pending.erase(0, lineEnd + 1)) {
+                const std::vector<std::string> fields = Fields(pending.substr(0, lineEnd));
                 const std::size_t index =
                     first + std::strtoul(fields[1 % fields.size()].c_str(), nullptr, 10);
-                if (index >= steps.size()) continue;
+                if (index >= end) continue;
                 if (fields[0] == "B") {
                     current = index;
                     deadline = GetTickCount() + kStepLimitMs;
                 } else if (fields[0] == "R" && fields.size() >= 5) {
                     Record(entries, steps[index], StepOutcome::Done,
                            std::strtoul(fields[2].c_str(), nullptr, 16), fields[3] == "1", fields[4]);
-                    current = steps.size();
+                    current = end;
                     next = index + 1;
                 }
             }
             continue;
         }
         if (exited) break;
-        if (next == steps.size()) break;
+        if (next == end) break;
         if (WaitForSingleObject(child.process.hProcess, 20) == WAIT_OBJECT_0) {
             exited = true;  // read what it wrote last, then judge
             continue;
@@ -161,14 +162,14 @@ std::size_t RunChild(const std::string& program, const std::vector<Step>& steps,
             TerminateProcess(child.process.hProcess, 1);
             WaitForSingleObject(child.process.hProcess, 5000);
             EndChild(child);
-            if (current == steps.size()) return steps.size();  // never began: no child will
+            if (current == end) return steps.size();  // never began: no child will
             Record(entries, steps[current], StepOutcome::Hung);
             return current + 1;
         }
     }
     EndChild(child);
-    if (next == steps.size()) return next;
-    if (current == steps.size()) return steps.size();  // ended between steps without cause: stop here
+    if (next == end) return next;
+    if (current == end) return end;  // ended between steps without cause: this child's steps stop here
     Record(entries, steps[current], StepOutcome::Crashed);
     return current + 1;
 }
@@ -176,10 +177,15 @@ std::size_t RunChild(const std::string& program, const std::vector<Step>& steps,
 }  // namespace
 
 void ProbeEntries(std::vector<EntryFacts>& entries, const std::string& program) {
+    // An entry whose libraries are all found on their own shares a child with the others like it; any other
+    // gets a child of its own, so that no earlier entry's library stands in for one it lacks. The shared
+    // child's steps come first; `batches` holds where each child's steps end.
+    std::set<std::string> resolved;
+    std::vector<std::size_t> alone;
     std::vector<Step> steps;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
+    std::vector<std::size_t> batches;
+    auto addSteps = [&](std::size_t i) {
         EntryFacts& entry = entries[i];
-        if (entry.file == FileState::Missing) continue;
         steps.push_back({'L', i, 0, entry.destination});
         for (const ClassFact& fact : entry.classes) {
             bool seen = false;
@@ -189,14 +195,29 @@ void ProbeEntries(std::vector<EntryFacts>& entries, const std::string& program) 
             steps.push_back({'C', i, entry.creations.size(), fact.clsid});
             entry.creations.push_back(CreationFact{fact.clsid, StepOutcome::NotTried, 0, {}, false, false});
         }
+    };
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].file == FileState::Missing) continue;
+        if (ImportsFoundOnTheirOwn(entries[i].destination, resolved))
+            addSteps(i);
+        else
+            alone.push_back(i);
     }
-    for (std::size_t next = 0; next < steps.size();) {
-        next = RunChild(program, steps, next, entries);
-        // After a load that crashed or hung, its classes are not created: that would only crash again.
-        while (next < steps.size() && next > 0 && steps[next].kind == 'C' &&
-               steps[next].entry == steps[next - 1].entry &&
-               entries[steps[next].entry].load.outcome != StepOutcome::Done) {
-            ++next;
+    batches.push_back(steps.size());
+    for (const std::size_t i : alone) {
+        addSteps(i);
+        batches.push_back(steps.size());
+    }
+    std::size_t next = 0;
+    for (const std::size_t end : batches) {
+        while (next < end) {
+            next = RunChild(program, steps, next, end, entries);
+            // After a load that crashed or hung, its classes are not created: that would only crash again.
+            while (next < end && next > 0 && steps[next].kind == 'C' &&
+                   steps[next].entry == steps[next - 1].entry &&
+                   entries[steps[next].entry].load.outcome != StepOutcome::Done) {
+                ++next;
+            }
         }
     }
 }
