@@ -11,6 +11,10 @@
 //   bench_driver startup <MdacRepair.exe> <EmptyWindow.exe> <EmptyWindowManifest.exe> <repetitions>
 //       From process start to the main window shown, against a program that only shows an empty window,
 //       and the same with the program's manifest.
+//   bench_driver check <MdacCheck.exe> <repetitions>
+//       One "/report" run of the check beside a package repaired in this prefix, from process start to
+//       exit, and how it splits: before its probe child starts (its own start, the system, the list, the
+//       files and registrations), the child's life (loading and creating every entry), after it.
 //
 // The two sides of each comparison take turns, so that a machine busy for a while weighs on both; each
 // figure is the median of its repetitions. A 64-bit program: it starts at once under Wine.
@@ -18,10 +22,14 @@
 
 #include <windows.h>
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -445,6 +453,123 @@ int BenchStartup(const std::wstring& program, const std::wstring& floor, const s
     return 0;
 }
 
+// ---------------------------------------------------------------------------------------------------
+// The check: where one run's time goes
+
+double Seconds(const FILETIME& from, const FILETIME& to) {
+    const auto ticks = [](const FILETIME& t) {
+        return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    return static_cast<double>(ticks(to) - ticks(from)) / 1e7;
+}
+
+struct Lifetime {
+    FILETIME created{}, ended{};
+};
+
+Lifetime LifetimeOf(HANDLE process) {
+    Lifetime life;
+    FILETIME kernel, user;
+    if (!GetProcessTimes(process, &life.created, &life.ended, &kernel, &user))
+        throw Failure("no times for a process");
+    return life;
+}
+
+// The processes of `image` (a file name) that `parent` started and that are not yet in `children`, opened
+// at once so that their times outlive them. Wine starts programs of its own for a process too (the
+// desktop's, for one), which live on.
+void OpenNewChildren(DWORD parent, const std::wstring& image,
+                     std::vector<std::pair<DWORD, HANDLE>>& children) {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        if (entry.th32ParentProcessID != parent || lstrcmpiW(entry.szExeFile, image.c_str()) != 0 ||
+            std::any_of(children.begin(), children.end(),
+                        [&](const auto& child) { return child.first == entry.th32ProcessID; })) {
+            continue;
+        }
+        if (const HANDLE child =
+                OpenProcess(PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, entry.th32ProcessID)) {
+            children.emplace_back(entry.th32ProcessID, child);
+        }
+    }
+    CloseHandle(snapshot);
+}
+
+int BenchCheck(const std::wstring& check, int repetitions) {
+    const std::wstring folder = check.substr(0, check.rfind(L'\\'));
+    const std::wstring report = folder + L"\\bench-report.txt";
+    const std::wstring image = check.substr(check.rfind(L'\\') + 1);  // the probe child is the check again
+    // The same program alone in a folder: no list, so it stops after its start and the system's facts
+    // (exit code 2), the part of the facts that does not depend on the package.
+    const std::wstring alone = L"C:\\bench\\check-alone";
+    RemoveTree(alone);
+    MakeDirectories(alone);
+    CopyOrFail(check, alone + L"\\" + image);
+    std::vector<double> whole, before, probe, after, noList;
+    std::size_t childCount = 0;
+    for (int r = 0; r < repetitions; ++r) {
+        Process a = Start(alone + L"\\" + image, L"/report \"" + alone + L"\\report.txt\"", alone);
+        const std::optional<DWORD> aloneCode = ProcessExitCode(a.info, kStepTimeout);
+        if (aloneCode != 2u) throw Failure("the check without a list did not end with exit code 2");
+        const Lifetime aloneLife = LifetimeOf(a.info.hProcess);
+        EndProcess(a.info, 1);
+        noList.push_back(Seconds(aloneLife.created, aloneLife.ended));
+
+        Process p = Start(check, L"/report \"" + report + L"\"", folder);
+        std::vector<std::pair<DWORD, HANDLE>> children;
+        // Every look asks Wine's server, which the check needs too: five looks a second.
+        WaitUntil(
+            [&] {
+                OpenNewChildren(p.info.dwProcessId, image, children);
+                return ProcessEnded(p.info);
+            },
+            kStepTimeout, 200ms);
+        const std::optional<DWORD> code = ProcessExitCode(p.info, 0ms);
+        for (const auto& [id, child] : children) WaitForSingleObject(child, 30000);
+        const Lifetime own = LifetimeOf(p.info.hProcess);
+        EndProcess(p.info, 1);
+        if (!code || *code != 0) {
+            throw Failure("the check ended with exit code " + (code ? std::to_string(*code) : "none") +
+                          ", not 0: this is not a prefix whose every entry is repaired (see " + Utf8(report) +
+                          ")");
+        }
+        if (children.empty()) throw Failure("the check's probe child was not seen");
+        double probing = 0;
+        FILETIME firstStart = own.ended, lastEnd = own.created;
+        for (const auto& [id, child] : children) {
+            const Lifetime life = LifetimeOf(child);
+            probing += Seconds(life.created, life.ended);
+            if (CompareFileTime(&life.created, &firstStart) < 0) firstStart = life.created;
+            if (CompareFileTime(&life.ended, &lastEnd) > 0) lastEnd = life.ended;
+            CloseHandle(child);
+        }
+        childCount = std::max(childCount, children.size());
+        whole.push_back(Seconds(own.created, own.ended));
+        before.push_back(Seconds(own.created, firstStart));
+        probe.push_back(probing);
+        after.push_back(Seconds(lastEnd, own.ended));
+    }
+    char line[256];
+    Say("one /report run of the check, every entry ok, median of " + std::to_string(repetitions) +
+        " (seconds; " + std::to_string(childCount) + " probe child" + (childCount == 1 ? "" : "ren") + "):");
+    const std::pair<const char*, const std::vector<double>*> rows[] = {
+        {"start to exit", &whole},
+        {"  start to the probe child's start (facts)", &before},
+        {"    the same program with no list: start to exit", &noList},
+        {"  the probe child, start to end (load, create)", &probe},
+        {"  the child's end to exit (the report)", &after},
+    };
+    for (const auto& [label, values] : rows) {
+        std::snprintf(line, sizeof line, "  %-48s %8.2f   all turns: %s", label, Median(*values),
+                      Figures(*values).c_str());
+        Say(line);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -458,10 +583,12 @@ int wmain(int argc, wchar_t** argv) {
             return BenchStartup(WindowsPath(argv[2]), WindowsPath(argv[3]), WindowsPath(argv[4]),
                                 _wtoi(argv[5]));
         }
+        if (mode == L"check" && argc == 4) return BenchCheck(WindowsPath(argv[2]), _wtoi(argv[3]));
         Say("usage: bench_driver repair <MdacRepair.exe> <regsvr32 stand-in.exe> <OperationsProbe.exe> "
             "<FloorLoop.exe> <entries> <repetitions>\n"
             "       bench_driver startup <MdacRepair.exe> <EmptyWindow.exe> <EmptyWindowManifest.exe> "
-            "<repetitions>");
+            "<repetitions>\n"
+            "       bench_driver check <MdacCheck.exe> <repetitions>");
         return 2;
     } catch (const Failure& failure) {
         Say(std::string("bench: ") + failure.what());

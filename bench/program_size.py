@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""What the shipped MdacRepair.exe is made of, for scripts/bench.
+"""What a shipped program (MdacRepair.exe, MdacCheck.exe) is made of, for scripts/bench.
 
     bench/program_size.py <linker map> <stripped program> <budget in bytes>
 
@@ -20,7 +20,7 @@ CXX_RUNTIME = ("libstdc++", "libsupc++", "libgcc")
 
 def contributor(source):
     if not source.startswith("/"):
-        return "our code (ui, repair, the entry module)"
+        return "our code (ui, repair, check, the entry module)"
     library = source.rsplit("/", 1)[-1]
     if library.startswith(CXX_RUNTIME):
         return "C++ runtime (libstdc++, libgcc and its unwinder)"
@@ -68,7 +68,8 @@ def main():
     parts = sorted(sizes_from_map(sys.argv[1]).items(), key=lambda item: -item[1])
     parts.append(("resources (.rsrc: window design, icon, manifest)", rsrc_size(program)))
     parts.append(("import tables, relocations, headers, alignment", total - sum(size for _, size in parts)))
-    print(f"  MdacRepair.exe as shipped (stripped): {total:,} bytes, budget {budget:,} "
+    name = program.name.replace(".shipped", "")
+    print(f"  {name} as shipped (stripped): {total:,} bytes, budget {budget:,} "
           f"({total / budget:.0%} of it)")
     for label, size in parts:
         print(f"    {label:<52} {size:>9,} bytes  {size / total:5.1%}")

@@ -442,7 +442,7 @@ bool ImportsFoundOnTheirOwn(const std::string& path, std::set<std::string>& reso
     // The loader takes every library of the load beside the component first, then in the system folder.
     const std::string search = text::DirectoryPart(path, Lead()) + ";" + repair::SystemFolder();
     // A module resolved for one folder may not be for another: remembered with the search that found it.
-    auto key = [&search](std::string module) {
+    auto key = [&search](const std::string& module) {
         std::wstring wide(module.size() + 1, L'\0');
         MultiByteToWideChar(CP_ACP, 0, module.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
         CharLowerW(wide.data());

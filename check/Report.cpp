@@ -84,6 +84,9 @@ Judgement Judge(const EntryFacts& entry) {
         // The repair never replaces a file: a newer one (a system update's) is as it should be.
         if (!entry.version || !entry.packageVersion) return {Verdict::Attention, texts::kAdviceDifferent};
         if (*entry.version < *entry.packageVersion) return {Verdict::Attention, texts::kAdviceOlder};
+        // Loaded and created, so applications get a working file; but not the package's, and the version
+        // cannot tell which build it is: a system's own build of that version, or a file altered since.
+        if (*entry.version == *entry.packageVersion) return {Verdict::Attention, texts::kAdviceSameVersion};
     }
     if (!entry.packageHasFile) return {Verdict::Attention, texts::kAdviceNoPackageCopy};
     return {Verdict::Ok, texts::kAdviceOk};
@@ -225,9 +228,21 @@ std::string ClassLines(const EntryFacts& entry, Scope scope) {
     return lines.empty() ? label + std::string(texts::kNone) + kEnd : lines;
 }
 
-std::string CopyLines(const char* label, const std::vector<OtherCopy>& copies) {
+// Class keys are named without regard to case, and the machine's and the user's may write one differently.
+bool SameRegistration(const OtherCopy& a, const OtherCopy& b) {
+    return a.scope == b.scope && a.path == b.path && Upper(a.clsid) == Upper(b.clsid);
+}
+
+// Each registration once: a per-user one that shadows the machine's is also another copy of the file
+// name, and is told as the shadow, which is what it does to applications.
+std::string CopyLines(const char* label, const std::vector<OtherCopy>& copies,
+                      const std::vector<OtherCopy>& toldElsewhere = {}) {
     std::string lines;
     for (const OtherCopy& copy : copies) {
+        if (std::any_of(toldElsewhere.begin(), toldElsewhere.end(),
+                        [&copy](const OtherCopy& told) { return SameRegistration(copy, told); })) {
+            continue;
+        }
         lines += label + copy.clsid + ScopeWord(copy.scope) + " " + copy.path + kEnd;
     }
     return lines;
@@ -275,7 +290,7 @@ std::string EntryBlock(std::size_t number, const EntryFacts& entry, const Judgem
     }
     block += ClassLines(entry, Scope::Machine);
     block += ClassLines(entry, Scope::User);
-    block += CopyLines(texts::kOtherCopyLine, entry.otherCopies);
+    block += CopyLines(texts::kOtherCopyLine, entry.otherCopies, entry.shadowedBy);
     block += CopyLines(texts::kShadowLine, entry.shadowedBy);
     if (entry.file != FileState::Missing) block += LoadLine(entry.load);
     for (const CreationFact& creation : entry.creations) block += CreationLine(creation);

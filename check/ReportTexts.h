@@ -98,6 +98,8 @@ inline constexpr char kAdviceOtherFile[] = "它的类注册到了另一个文件
 inline constexpr char kAdviceNotRegistered[] = "能载入，但没有类注册到它：请再运行一次修复";
 inline constexpr char kAdviceProgId[] = "ProgID 不指回它的类：请再运行一次修复";
 inline constexpr char kAdviceOlder[] = "比软件包中的副本旧：请用软件包中的副本替换它";
+inline constexpr char kAdviceSameVersion[] =
+    "与软件包中的副本不同，但版本相同：可能是系统自己的版本；若出错，请手动用软件包中的副本替换它";
 inline constexpr char kAdviceDifferent[] = "与软件包中的副本不同，且无法比较版本：请核对";
 inline constexpr char kAdviceNoPackageCopy[] = "软件包中没有这个文件：修复无法复制它";
 

@@ -363,8 +363,10 @@ def sample_row(build, scratch, version):
         if path.is_file():
             with path.open("ab") as file:
                 file.write(KEEP_MARK)
+    # Each file there keeps its bytes and its version: not the package's copy, which the check tells.
     check_repair(build, scratch, ["--windows", version], folder, expected("other bytes"), others,
-                 f"second {version} run")
+                 f"second {version} run",
+                 judged={name: ("kAttention", "kAdviceSameVersion") for name, _ in sample_list(folder)})
     for path in installed:
         check(path.is_file() and path.read_bytes().endswith(KEEP_MARK),
               f"second {version} run: {path.name} was not replaced")
@@ -794,6 +796,8 @@ def check_row(build, scratch):
             check(any(line.startswith(texts[label]) and (words is None or texts[words] in line) for line in block),
                   f"check, {how}: {entry}'s block has a line {texts[label].strip()}"
                   + (f" saying {texts[words]}" if words else ""))
+    check(not any(line.startswith(texts["kOtherCopyLine"]) for line in blocks.get("庚.dll", [])),
+          "check, a per-user registration shadows the machine's: 庚.dll's block tells it once, as the shadow")
     check(re.search("^" + re.escape(texts["kCountsLine"]) + r"\s*7" + re.escape(texts["kEntries"]), report, re.M)
           is not None, "check, each entry broken: the counts name seven entries")
 

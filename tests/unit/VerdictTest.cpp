@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+#include <string>
+#include <vector>
+
 #include "check/ReportTexts.h"
 
 namespace {
@@ -29,6 +33,11 @@ struct Case {
     void (*change)(EntryFacts&);
     Verdict verdict;
     const char* advice;
+    // When set: the entry's report tells this text on exactly one line, and that line begins with `label`.
+    struct {
+        const char* label;
+        const char* text;
+    } toldOnce{};
 };
 
 const Case kCases[] = {
@@ -67,6 +76,14 @@ const Case kCases[] = {
          e.shadowedBy.push_back({"{1}", check::Scope::User, "C:\\Users\\u\\a.dll"});
      },
      Verdict::Problem, texts::kAdviceShadowed},
+    {"a per-user registration that shadows is also another copy of the name: told once, as the shadow",
+     [](EntryFacts& e) {
+         e.otherCopies.push_back({"{1}", check::Scope::User, "C:\\Users\\u\\a.dll"});
+         e.shadowedBy.push_back({"{1}", check::Scope::User, "C:\\Users\\u\\a.dll"});
+     },
+     Verdict::Problem,
+     texts::kAdviceShadowed,
+     {texts::kShadowLine, "C:\\Users\\u\\a.dll"}},
     {"created, but from another copy",
      [](EntryFacts& e) {
          e.creations[0].servedBy = "C:\\Other\\a.dll";
@@ -102,6 +119,13 @@ const Case kCases[] = {
          e.packageVersion = 0x0002000800000000ULL;
      },
      Verdict::Attention, texts::kAdviceOlder},
+    {"other bytes than the package's, the same version",
+     [](EntryFacts& e) {
+         e.file = check::FileState::OtherBytes;
+         e.version = 0x0002000800000000ULL;
+         e.packageVersion = 0x0002000800000000ULL;
+     },
+     Verdict::Attention, texts::kAdviceSameVersion},
     {"newer than the package's copy (a system update's)",
      [](EntryFacts& e) {
          e.file = check::FileState::OtherBytes;
@@ -125,6 +149,15 @@ TEST(Verdict, TableOfFactsToVerdictAndAdvice) {
         EXPECT_EQ(judgement.verdict, c.verdict) << c.what;
         EXPECT_STREQ(judgement.advice, c.advice) << c.what;
         EXPECT_EQ(check::ExitCode({entry}, ""), c.verdict == Verdict::Ok ? 0 : 1) << c.what;
+        if (c.toldOnce.text != nullptr) {
+            std::vector<std::string> telling;
+            std::istringstream report(check::ReportText({}, {entry}, ""));
+            for (std::string line; std::getline(report, line);) {
+                if (line.find(c.toldOnce.text) != std::string::npos) telling.push_back(line);
+            }
+            EXPECT_EQ(telling.size(), 1u) << c.what;
+            for (const std::string& line : telling) EXPECT_EQ(line.rfind(c.toldOnce.label, 0), 0u) << line;
+        }
     }
     EXPECT_EQ(check::ExitCode({Repaired()}, texts::kNoList), 2);
 }
