@@ -1,18 +1,9 @@
 #include "check/SystemCalls.h"
 
-#include <string>
-
 #include "repair/Win32Platform.h"
 
 namespace check {
 namespace {
-
-HMODULE LoadSystemLibrary(const char* name) {
-    const std::string folder = repair::SystemFolder();
-    if (folder.empty()) return nullptr;
-    // Stays loaded for the program's life; by full path, so no copy elsewhere is taken.
-    return LoadLibraryExA((folder + "\\" + name).c_str(), nullptr, 0);
-}
 
 template <class Function>
 void Find(HMODULE library, const char* name, Function& function) {
@@ -26,7 +17,7 @@ void Find(HMODULE library, const char* name, Function& function) {
 const Advapi& AdvapiFunctions() {
     static const Advapi functions = [] {
         Advapi f;
-        const HMODULE library = LoadSystemLibrary("advapi32.dll");
+        const HMODULE library = repair::LoadSystemLibrary("advapi32.dll");
         Find(library, "RegOpenKeyExA", f.regOpenKeyEx);
         Find(library, "RegEnumKeyExA", f.regEnumKeyEx);
         Find(library, "RegQueryValueExA", f.regQueryValueEx);
@@ -45,7 +36,7 @@ const Advapi& AdvapiFunctions() {
 const VersionApi& VersionFunctions() {
     static const VersionApi functions = [] {
         VersionApi f;
-        const HMODULE library = LoadSystemLibrary("version.dll");
+        const HMODULE library = repair::LoadSystemLibrary("version.dll");
         Find(library, "GetFileVersionInfoSizeA", f.getFileVersionInfoSize);
         Find(library, "GetFileVersionInfoA", f.getFileVersionInfo);
         Find(library, "VerQueryValueA", f.verQueryValue);
@@ -57,7 +48,7 @@ const VersionApi& VersionFunctions() {
 const OleApi& OleFunctions() {
     static const OleApi functions = [] {
         OleApi f;
-        const HMODULE library = LoadSystemLibrary("ole32.dll");
+        const HMODULE library = repair::LoadSystemLibrary("ole32.dll");
         Find(library, "CoInitialize", f.coInitialize);
         Find(library, "CoCreateInstance", f.coCreateInstance);
         Find(library, "CoUninitialize", f.coUninitialize);

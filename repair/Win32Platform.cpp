@@ -59,6 +59,12 @@ std::string SystemFolder() {
     return (length == 0 || length >= sizeof buffer) ? std::string() : std::string(buffer, length);
 }
 
+HMODULE LoadSystemLibrary(const char* name, DWORD flags) {
+    const std::string folder = SystemFolder();
+    if (folder.empty()) return nullptr;
+    return LoadLibraryExA((folder + "\\" + name).c_str(), nullptr, flags);
+}
+
 Win32ReadingPlatform::Win32ReadingPlatform() : lead_(ThreadCodePageLeadBytes()) {}
 
 std::string Win32ReadingPlatform::EnvironmentValue(const std::string& name) {

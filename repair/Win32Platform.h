@@ -1,6 +1,8 @@
 // The repair's platform operations on Windows, each a thin forward to its ANSI function.
 #pragma once
 
+#include <windows.h>
+
 #include <cstddef>
 #include <string>
 
@@ -56,6 +58,12 @@ WindowsVersion QuerySystemVersion();
 
 // The system folder ("C:\Windows\system32"); empty when it cannot be read.
 std::string SystemFolder();
+
+// Loads a library of the system folder by its full path, so that no file of that name elsewhere (in the
+// program's folder above all) is ever taken; null when the folder cannot be read or the library is not
+// there. `flags` as LoadLibraryEx takes them. The program never frees it: it stays loaded for the
+// program's life.
+HMODULE LoadSystemLibrary(const char* name, DWORD flags = 0);
 
 // Reads a path whole from a function that writes it into a buffer of the size given and returns its
 // length, as GetModuleFileName does: a path that does not fit is cut and reported as filling the whole

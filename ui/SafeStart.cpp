@@ -50,28 +50,21 @@ void CloseLibrarySearchPath() {
         setSearchPathMode(0x00000001 | 0x00008000);  // safe search mode, for the process's whole life
     }
 
-    const std::string folder = repair::SystemFolder();
-    if (folder.empty()) return;
     // What a library imports comes from the system folder: where the default folders are restricted to
     // it, by that restriction; elsewhere by a search from the library's own folder onwards (which goes on
     // to the folders of PATH, and so is used only where it must be).
     const DWORD flags = restricted ? 0 : LOAD_WITH_ALTERED_SEARCH_PATH;
     const UINT errorMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    const auto loadFromSystem = [&folder, flags](const char* library) {
-        // Never freed: it is to stay loaded for the program's whole life.
-        // cppcheck-suppress leakReturnValNotUsed ; kept loaded on purpose
-        LoadLibraryExA((folder + "\\" + library).c_str(), nullptr, flags);
-    };
     // Dependencies first, so that each library finds what it imports already loaded.
     for (const char* library :
          {"version.dll", "profapi.dll", "cryptbase.dll", "dwmapi.dll", "propsys.dll", "apphelp.dll",
           "userenv.dll", "setupapi.dll", "ntmarta.dll", "comres.dll", "clbcatq.dll", "oleacc.dll",
           "msimg32.dll", "ole32.dll", "uxtheme.dll", "imm32.dll"}) {
-        loadFromSystem(library);
+        repair::LoadSystemLibrary(library, flags);
     }
     // Where the system has activation contexts, the manifest turns the common controls' name into
     // version 6 from the system's store; Windows 2000 has none and would look in the program's folder.
-    if (GetProcAddress(kernel, "CreateActCtxA") == nullptr) loadFromSystem("comctl32.dll");
+    if (GetProcAddress(kernel, "CreateActCtxA") == nullptr) repair::LoadSystemLibrary("comctl32.dll", flags);
     SetErrorMode(errorMode);
 }
 
@@ -137,10 +130,7 @@ Redirection RedirectionBesideProgram() {
 bool ExternalManifestCanBeInForce() {
     const repair::WindowsVersion system = repair::QuerySystemVersion();
     if (system.major < 6) return true;
-    const std::string folder = repair::SystemFolder();
-    // cppcheck-suppress leakReturnValNotUsed ; a system library, kept loaded
-    const HMODULE advapi =
-        folder.empty() ? nullptr : LoadLibraryExA((folder + "\\advapi32.dll").c_str(), nullptr, 0);
+    const HMODULE advapi = repair::LoadSystemLibrary("advapi32.dll");
     if (advapi == nullptr) return true;
     using OpenFunction = LONG(WINAPI*)(HKEY, LPCSTR, DWORD, REGSAM, HKEY*);
     using QueryFunction = LONG(WINAPI*)(HKEY, LPCSTR, DWORD*, DWORD*, BYTE*, DWORD*);

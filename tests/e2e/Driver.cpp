@@ -819,7 +819,8 @@ void CountdownAndRun(Run& run) {
     const auto at3 =
         std::find_if(seen.begin(), seen.end(), [](const Caption& c) { return c.text == L"开始修复(3)"; });
     Expect(at3 != seen.end() && at3->at > 0.5 && at3->at < 2.0,
-           "开始修复(3) came about a second after the window");
+           "开始修复(3) came about a second after the window" +
+               (at3 != seen.end() ? " (" + Seconds(at3->at) + ")" : std::string()));
     Expect(!Saw(seen, L"开始修复(0)"), "the countdown stopped with the run");
     Expect(started >= 2.5 && started < 10.0,
            "the run started by itself about three seconds in (" + Seconds(started) + ")");

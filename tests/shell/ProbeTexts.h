@@ -1,6 +1,8 @@
 // Texts the shell probe shows and the driver expects, by the names the driver passes on the command line.
 #pragma once
 
+#include <string>
+
 namespace probe {
 
 inline constexpr char kShortMessage[] = "修复完毕";
@@ -12,6 +14,17 @@ inline constexpr char kLongMessage[] =
     "message dialog should grow wider than that however long a single line of its text may be.\r\n"
     "组件\\数据源\\ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789数据源数据源数据源"
     "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789数据源数据源数据源.dll";
+
+// Taller than the work area of the test display (the screen less a task bar's 200 pixels at the bottom)
+// leaves for the dialog, yet shorter than the whole screen: the work area alone sets the dialog's height.
+inline const char* TallMessage() {
+    static const std::string text = [] {
+        std::string lines = "以下文件未能复制：";
+        for (int i = 1; i <= 50; ++i) lines += "\r\nmsado" + std::to_string(i) + ".dll";
+        return lines;
+    }();
+    return text.c_str();
+}
 
 inline constexpr char kErrorLetter[] = "Access denied";
 inline constexpr char kErrorDot[] = "已完成.";

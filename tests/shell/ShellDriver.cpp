@@ -197,8 +197,24 @@ std::string WaitForClipboard(const std::string& expected) {
 
 // --- Expectations ------------------------------------------------------------------------------------
 
-// The message dialog's layout, measured here with the system's message font as the probe should.
-ui::MessageLayout ExpectedLayout(const char* text) {
+// The most of the work area's height the message dialog's client area can have: its caption and dialog
+// frame take the rest.
+int ClientRoomIn(int height) {
+    RECT frame{0, 0, 0, 0};
+    AdjustWindowRectEx(&frame, WS_POPUP | WS_CAPTION | WS_SYSMENU, FALSE,
+                       WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE);
+    return height - (frame.bottom - frame.top);
+}
+
+int ClientRoomInWorkArea() {
+    RECT work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    return ClientRoomIn(work.bottom - work.top);
+}
+
+// The message dialog's layout, measured here with the system's message font as the probe should, its
+// client area at most `maxClientHeight` high (0: no limit).
+ui::MessageLayout ExpectedLayout(const char* text, int maxClientHeight = ClientRoomInWorkArea()) {
     NONCLIENTMETRICSA metrics{};
     metrics.cbSize = sizeof metrics;
     SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
@@ -229,6 +245,7 @@ ui::MessageLayout ExpectedLayout(const char* text) {
     measures.textWidth = textRect.right - textRect.left;
     measures.textHeight = textRect.bottom - textRect.top;
     measures.captionWidth = captionRect.right - captionRect.left;
+    measures.maxClientHeight = maxClientHeight;
     return ui::LayOutMessage(measures);
 }
 
@@ -383,7 +400,7 @@ void DialogRun(const std::string& probeProgram) {
     ClearClipboard();
 
     Probe probe(program, "report=\"" + report +
-                             "\" window message:short message:long message:short "
+                             "\" window message:short message:long message:tall message:short "
                              "error:letter error:dot error:cjk loop");
     HWND form = probe.Find(probe::kProbeFormClass, kStartTimeout);
     if (!Check(form != nullptr, "probe shows its form")) return;
@@ -430,6 +447,25 @@ void DialogRun(const std::string& probeProgram) {
         "long message, its word longer than the line too, wraps within half the screen width");
     Press(dialog, VK_ESCAPE);
     Check(WaitHidden(dialog), "Esc dismisses the message dialog");
+
+    // 2b: a message taller than the work area leaves room for, but not than the screen: the dialog keeps
+    // to the work area's height, and its text to the whole lines that fit there.
+    dialog = probe.Find(ui::kMessageFormClass, kStepTimeout);
+    if (!Check(dialog != nullptr, "tall message dialog shows")) return;
+    const int whole = ExpectedLayout(probe::TallMessage(), 0).clientHeight;
+    Check(whole > ClientRoomInWorkArea() && whole <= ClientRoomIn(GetSystemMetrics(SM_CYSCREEN)),
+          "tall message: its whole text (client height " + std::to_string(whole) +
+              ") is taller than the work area leaves (" + std::to_string(ClientRoomInWorkArea()) +
+              "), not than the screen");
+    CheckMessageDialog(dialog, probe::TallMessage(), title, app, form, "tall message");
+    RECT frame{};
+    GetWindowRect(dialog, &frame);
+    RECT work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    Check(frame.top >= work.top && frame.bottom <= work.bottom,
+          "tall message: the dialog lies within the work area");
+    Press(dialog, VK_RETURN);
+    Check(WaitHidden(dialog), "Enter dismisses the tall message dialog");
 
     // 3: Ctrl+C while another program holds the clipboard; the close box dismisses the dialog.
     dialog = probe.Find(ui::kMessageFormClass, kStepTimeout);

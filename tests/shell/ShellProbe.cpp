@@ -2,7 +2,7 @@
 // line one after another, each waiting until the driver has dismissed what it shows.
 //   report=<file>    writes facts only the program itself can see (system menu, icon, common controls)
 //   window           shows a stand-in form owned by the application window
-//   message:short|long        the message dialog
+//   message:short|long|tall   the message dialog
 //   error:letter|dot|cjk      the error box
 //   fail             a start-up failure: the failure box, then exit code 1
 //   refused-message:short     the message dialog, with its window class refusing every window
@@ -99,6 +99,7 @@ void RefuseWindowClass(HINSTANCE instance, const char* name) {
 const char* Text(const std::string& name) {
     if (name == "short") return probe::kShortMessage;
     if (name == "long") return probe::kLongMessage;
+    if (name == "tall") return probe::TallMessage();
     if (name == "letter") return probe::kErrorLetter;
     if (name == "dot") return probe::kErrorDot;
     if (name == "cjk") return probe::kErrorDoubleByte;
