@@ -237,9 +237,8 @@ def run_main_job(build, prefix, *arguments, kill_program=False, terminate_when_s
 
 
 def same_names(path):
-    """The files of path's folder that Windows takes for path's name: the same name in any case."""
-    return sorted(child.name for child in path.parent.iterdir() if child.name.lower() == path.name.lower()) \
-        if path.parent.is_dir() else []
+    """The names of the files of path's folder that Windows takes for path's name, sorted."""
+    return sorted(child.name for child in wine_prefix.same_names(path.parent, path.name))
 
 
 def undo_run(prefix, report):
